@@ -1,0 +1,69 @@
+#include "monitor/echo_reply.h"
+
+#include <cstring>
+
+#include "monitor/echo_request.h"
+
+namespace {
+
+enum : std::size_t { kMinIpHeaderSize = 20, kIcmpHeaderSize = 8 };
+enum : uint8_t { kIcmpProtocol = 1, kEchoReplyType = 0 };
+
+uint16_t readBigEndian16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+// The request carried its numbers in the host's (little-endian) byte order
+// and the reply echoes those bytes back unchanged.
+uint16_t readLittleEndian16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+bool wasSent(const SentEchoes& sent, uint16_t identifier, uint16_t sequence)
+{
+    for (int i = 0; i < sent.count; ++i)
+        if (sent.identifier[i] == identifier && sent.sequence[i] == sequence)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void rememberSentEcho(SentEchoes& sent, uint16_t identifier, uint16_t sequence)
+{
+    if (sent.count >= kMaxEchoRequestsPerProbe)
+        return;
+    sent.identifier[sent.count] = identifier;
+    sent.sequence[sent.count] = sequence;
+    ++sent.count;
+}
+
+bool isMatchingEchoReply(const uint8_t* datagram, std::size_t length, uint32_t sender,
+                         uint32_t destination, const SentEchoes& sent)
+{
+    if (datagram == nullptr || length < kMinIpHeaderSize)
+        return false;
+    if ((datagram[0] >> 4) != 4)
+        return false;
+    const std::size_t headerSize = static_cast<std::size_t>(datagram[0] & 0x0F) * 4;
+    const std::size_t totalSize = readBigEndian16(datagram + 2);
+    if (headerSize < kMinIpHeaderSize || totalSize > length || totalSize < headerSize + kIcmpHeaderSize)
+        return false;
+    if (datagram[9] != kIcmpProtocol)
+        return false;
+
+    uint32_t source;
+    std::memcpy(&source, datagram + 12, sizeof source);
+    if (source != destination || sender != destination)
+        return false;
+
+    const uint8_t* icmp = datagram + headerSize;
+    const std::size_t icmpSize = totalSize - headerSize;
+    if (icmp[0] != kEchoReplyType || icmp[1] != 0)
+        return false;
+    if (internetChecksum(icmp, icmpSize) != 0)
+        return false;
+    return wasSent(sent, readLittleEndian16(icmp + 4), readLittleEndian16(icmp + 6));
+}

@@ -1,0 +1,26 @@
+// Judging a datagram read from a raw ICMP socket: is it the echo reply to one
+// of the requests this probe sent? Portable: no <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum : int { kMaxEchoRequestsPerProbe = 4 };
+
+// The numbers of the requests sent so far in one probe.
+struct SentEchoes {
+    uint16_t identifier[kMaxEchoRequestsPerProbe];
+    uint16_t sequence[kMaxEchoRequestsPerProbe];
+    int count = 0;
+};
+
+void rememberSentEcho(SentEchoes& sent, uint16_t identifier, uint16_t sequence);
+
+// True only for an intact IPv4 datagram carrying an ICMP echo reply (type 0,
+// code 0, valid checksum) from the probed address, whose identifier and
+// sequence are those of a request in `sent`. Addresses are IPv4 addresses in
+// network byte order as the socket functions hold them; `sender` is what the
+// receive call reported. Every field is bounds-checked before it is read, so
+// any byte string of any length is safe to pass.
+bool isMatchingEchoReply(const uint8_t* datagram, std::size_t length, uint32_t sender,
+                         uint32_t destination, const SentEchoes& sent);

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Renders the two state icons from their vector sources into .ico files with
+# six images each: 48, 32 and 16 pixels at 8 bits per pixel (255 colours and a
+# transparency mask), then 48 at 32 bits with alpha, 32 at 24 bits and 16 at
+# 32 bits with alpha. Needs librsvg2-bin (rsvg-convert), icoutils (icotool)
+# and imagemagick (convert). Run it after changing an .svg; commit the .ico.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for name in broken connected; do
+    for size in 48 32 16; do
+        rsvg-convert -w "$size" -h "$size" "$here/$name.svg" -o "$work/$name-$size.png"
+        # Fully transparent or opaque pixels for the 8-bit images, whose mask has one bit.
+        convert "$work/$name-$size.png" -channel A -threshold 50% +channel \
+            -colors 255 "PNG32:$work/$name-$size-8.png"
+    done
+    icotool -c -o "$here/$name.ico" \
+        -b 8 "$work/$name-48-8.png" -b 8 "$work/$name-32-8.png" -b 8 "$work/$name-16-8.png" \
+        -b 32 "$work/$name-48.png" -b 24 "$work/$name-32.png" -b 32 "$work/$name-16.png"
+done

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Lintora
+# need, when any of them is missing. Needs root.
+set -euo pipefail
+packages=(
+    cmake g++ clang googletest libgtest-dev python3 iproute2
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    wine wine64 xvfb xdotool imagemagick x11-utils
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native unit tests (sanitizers),
+# the Windows tests under Wine, the end-to-end tests in network namespaces,
+# and the checks of the 32-bit release. Needs root. Ends with one line
+# "tests: N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source scripts/wine_env.sh
+
+bash scripts/install_deps.sh || exit 1
+
+build() {  # build DIR [cmake options...]
+    local dir=$1
+    shift
+    cmake -S . -B "build/$dir" "$@" >"build/$dir.configure.log" 2>&1 || { cat "build/$dir.configure.log"; return 1; }
+    cmake --build "build/$dir" -j"$(nproc)" || return 1
+}
+mkdir -p build
+build native -DCMAKE_BUILD_TYPE=Debug || exit 1
+build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake || exit 1
+build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake || exit 1
+
+XVFB_PID=""
+cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && timeout 20 wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+}
+trap cleanup EXIT
+
+# One prefix for the Windows tests, and a booted template that each
+# end-to-end test copies for its own namespace.
+boot_prefix "$root/build/wine/template"
+export LINTORA_WINE_TEMPLATE="$root/build/wine/template"
+[ -f "$root/build/wine/tests/system.reg" ] || cp -a "$LINTORA_WINE_TEMPLATE" "$root/build/wine/tests"
+export WINEPREFIX="$root/build/wine/tests"
+start_xvfb || exit 1
+# A warm wineserver that ctest does not wait for at every test.
+wineserver -p
+
+passed=0
+failed=0
+run_ctest() {  # run_ctest DIR
+    local log="build/$1.ctest.log"
+    (cd "build/$1" && ctest --output-on-failure --timeout 600) 2>&1 | tee "$log"
+    local line
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "no test summary from build/$1"
+        failed=$((failed + 1))
+        return
+    fi
+    local bad total
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+    total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+run_ctest native
+run_ctest win32
+run_ctest win64
+
+echo
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,22 @@
+// "config.ini" beside the executable: read once at start-up, written through
+// at every change.
+#pragma once
+
+#include "app/app_state.h"
+
+// Fills the buffer with the executable's directory, final separator
+// included. False when the executable's name does not fit the buffer.
+bool getModuleDirectory(char (&directory)[kTextBufferSize]);
+
+// Sets configPath; leaves it empty when the path would not fit, and then no
+// setting is read or written for the run.
+void buildConfigPath();
+
+// Reads the settings into g_app. A stored "use_dialog_message" of exactly
+// "yes" calls openStatusWindow (passed in so that settings need know nothing
+// of the tray).
+void loadSettings(void (*openStatusWindow)());
+
+// Writes one key, then "ping_time_interval" from the interval in force.
+void writeSetting(const char* section, const char* key, const char* value);
+void writePingInterval(const char* section);

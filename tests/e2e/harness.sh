@@ -1,0 +1,134 @@
+# The end-to-end harness, sourced by the tests in this folder.
+#
+# Each test gets a network namespace of its own whose /etc/hosts sends the
+# probe hosts to 127.0.0.1 (so "the internet" is the namespace's loopback, which
+# the test turns up and down), a Wine prefix of its own whose wineserver runs
+# inside that namespace, and, when it asks, an Xvfb display with a Wine
+# desktop. Everything it starts is stopped, and the namespace removed, when the
+# test ends, however it ends. No traffic leaves the namespace's loopback.
+#
+# Environment: LINTORA_WINE_TEMPLATE, a booted prefix to copy (made once by
+# the test runner; made here when missing).
+
+set -euo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
+WINE64=/usr/lib/wine/wine64
+PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_hosts.cpp")
+
+E2E_NS=""
+E2E_WORK=""
+E2E_XVFB_PID=""
+E2E_PIDS=()
+E2E_FAILURES=0
+
+e2e_log() { printf '[%s] %s\n' "$(date +%T)" "$*"; }
+
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+}
+
+# check DESCRIPTION COMMAND...: a named assertion.
+check() {
+    local what=$1
+    shift
+    if "$@"; then e2e_log "ok: $what"; else e2e_fail "$what"; fi
+}
+
+e2e_cleanup() {
+    local status=$?
+    set +e
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    if [ -n "$E2E_WORK" ] && [ -d "$E2E_WORK/prefix" ]; then
+        WINEPREFIX="$E2E_WORK/prefix" timeout 20 wineserver -k 2>/dev/null
+    fi
+    [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
+    for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ -n "$E2E_NS" ]; then
+        # Anything still running in the namespace goes with it.
+        for pid in $(ip netns pids "$E2E_NS" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
+        ip netns del "$E2E_NS" 2>/dev/null
+        rm -rf "/etc/netns/$E2E_NS"
+    fi
+    [ -n "$E2E_WORK" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_WORK"
+    exit "$status"
+}
+
+# e2e_init NAME: namespace, hosts file, work folder and Wine prefix.
+e2e_init() {
+    local name=$1
+    [ "$(id -u)" = 0 ] || { echo "the end-to-end tests need root (network namespaces)"; exit 1; }
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    E2E_NS="lintora-$name-$$"
+    E2E_WORK=$(mktemp -d "/tmp/lintora-e2e-$name.XXXXXX")
+    mkdir -p "/etc/netns/$E2E_NS"
+    {
+        echo "127.0.0.1 localhost"
+        for host in $PROBE_HOSTS; do echo "127.0.0.1 $host"; done
+    } >"/etc/netns/$E2E_NS/hosts"
+    echo "nameserver 127.0.0.1" >"/etc/netns/$E2E_NS/resolv.conf"
+    ip netns add "$E2E_NS"
+
+    local template=${LINTORA_WINE_TEMPLATE:-}
+    if [ -z "$template" ] || [ ! -f "$template/system.reg" ]; then
+        template="$E2E_WORK/template"
+        WINEPREFIX="$template" WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+        WINEPREFIX="$template" wineserver -w
+    fi
+    cp -a "$template" "$E2E_WORK/prefix"
+    export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all
+    export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
+    # The first Wine process of the prefix starts its wineserver: in the namespace.
+    in_ns wineserver -p
+}
+
+# in_ns COMMAND...: runs a command inside the test's namespace.
+in_ns() { ip netns exec "$E2E_NS" "$@"; }
+
+loopback() { in_ns ip link set lo "$1"; }
+
+# e2e_start_display: an Xvfb display of the test's own, and a Wine desktop
+# that every Wine program of the prefix opens its windows in.
+e2e_start_display() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    E2E_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+    in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+}
+
+# start_bg COMMAND...: a background process of the test, stopped at the end.
+start_bg() {
+    "$@" &
+    E2E_PIDS+=("$!")
+    LAST_PID=$!
+}
+
+# wait_until SECONDS COMMAND...: polls a condition, twice a second.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        if "$@"; then return 0; fi
+        sleep 0.5
+    done
+    "$@"
+}
+
+e2e_finish() {
+    if [ "$E2E_FAILURES" -eq 0 ]; then
+        e2e_log "all checks passed"
+        exit 0
+    fi
+    e2e_log "$E2E_FAILURES check(s) failed"
+    exit 1
+}

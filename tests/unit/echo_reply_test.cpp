@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "monitor/echo_reply.h"
+#include "monitor/echo_request.h"
+
+namespace {
+
+const uint32_t kProbed = 0x0100007F;  // 127.0.0.1 as the socket functions hold it
+const uint32_t kOther = 0x0200007F;   // 127.0.0.2
+
+// A datagram as a raw socket delivers it: IPv4 header, then the ICMP message.
+struct Datagram {
+    std::vector<uint8_t> bytes;
+
+    static Datagram reply(const EchoRequest& request, uint32_t source = kProbed, int optionWords = 0)
+    {
+        Datagram d;
+        const size_t header = 20 + 4 * optionWords;
+        d.bytes.assign(header + sizeof request, 0);
+        d.bytes[0] = static_cast<uint8_t>(0x40 | (5 + optionWords));
+        d.setTotalLength(d.bytes.size());
+        d.bytes[8] = 64;
+        d.bytes[9] = 1;
+        std::memcpy(&d.bytes[12], &source, 4);
+        std::memcpy(&d.bytes[16], &kProbed, 4);
+        std::memcpy(&d.bytes[header], &request, sizeof request);
+        d.icmp()[0] = 0;
+        d.fixChecksum();
+        return d;
+    }
+
+    uint8_t* icmp() { return &bytes[(bytes[0] & 0x0F) * 4]; }
+    size_t icmpSize() { return bytes.size() - (bytes[0] & 0x0F) * 4; }
+    void setTotalLength(size_t n)
+    {
+        bytes[2] = static_cast<uint8_t>(n >> 8);
+        bytes[3] = static_cast<uint8_t>(n);
+    }
+    void fixChecksum()
+    {
+        icmp()[2] = icmp()[3] = 0;
+        const uint16_t sum = internetChecksum(icmp(), icmpSize());
+        icmp()[2] = static_cast<uint8_t>(sum);
+        icmp()[3] = static_cast<uint8_t>(sum >> 8);
+    }
+};
+
+class EchoReplyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 3; ++i) {
+            buildEchoRequest(requests[i], counters, 1000 + i);
+            rememberSentEcho(sent, requests[i].identifier, requests[i].sequence);
+        }
+    }
+    bool matches(const std::vector<uint8_t>& bytes, uint32_t sender = kProbed)
+    {
+        return isMatchingEchoReply(bytes.data(), bytes.size(), sender, kProbed, sent);
+    }
+
+    EchoCounters counters;
+    EchoRequest requests[4];
+    SentEchoes sent;
+};
+
+TEST_F(EchoReplyTest, ReplyToAnyRequestOfTheProbeMatches)
+{
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(matches(Datagram::reply(requests[i]).bytes)) << "request " << i;
+}
+
+TEST_F(EchoReplyTest, OurOwnRequestLoopedBackIsNotAReply)
+{
+    Datagram d = Datagram::reply(requests[0]);
+    d.icmp()[0] = 8;
+    d.fixChecksum();
+    EXPECT_FALSE(matches(d.bytes));
+}
+
+TEST_F(EchoReplyTest, WrongNumbersDoNotMatch)
+{
+    EchoRequest unsent;
+    buildEchoRequest(unsent, counters, 0);  // numbered 4, never remembered
+    EXPECT_FALSE(matches(Datagram::reply(unsent).bytes));
+
+    Datagram mixed = Datagram::reply(requests[0]);
+    mixed.icmp()[6] = static_cast<uint8_t>(requests[1].sequence);  // id of one, sequence of another
+    mixed.fixChecksum();
+    EXPECT_FALSE(matches(mixed.bytes));
+
+    SentEchoes none;
+    const auto good = Datagram::reply(requests[0]).bytes;
+    EXPECT_FALSE(isMatchingEchoReply(good.data(), good.size(), kProbed, kProbed, none));
+}
+
+TEST_F(EchoReplyTest, OtherIcmpTypesAndCodesAreIgnored)
+{
+    for (uint8_t type : {3, 5, 11, 13, 14, 8}) {
+        Datagram d = Datagram::reply(requests[0]);
+        d.icmp()[0] = type;
+        d.fixChecksum();
+        EXPECT_FALSE(matches(d.bytes)) << "type " << int(type);
+    }
+    Datagram code = Datagram::reply(requests[0]);
+    code.icmp()[1] = 1;
+    code.fixChecksum();
+    EXPECT_FALSE(matches(code.bytes));
+}
+
+TEST_F(EchoReplyTest, OtherSendersAndProtocolsAreIgnored)
+{
+    EXPECT_FALSE(matches(Datagram::reply(requests[0], kOther).bytes)) << "source in the header";
+    EXPECT_FALSE(matches(Datagram::reply(requests[0]).bytes, kOther)) << "sender from the socket";
+    Datagram udp = Datagram::reply(requests[0]);
+    udp.bytes[9] = 17;
+    EXPECT_FALSE(matches(udp.bytes));
+    Datagram v6 = Datagram::reply(requests[0]);
+    v6.bytes[0] = 0x65;
+    EXPECT_FALSE(matches(v6.bytes));
+}
+
+TEST_F(EchoReplyTest, CorruptedChecksumIsRejected)
+{
+    Datagram d = Datagram::reply(requests[0]);
+    d.icmp()[20] ^= 0x01;
+    EXPECT_FALSE(matches(d.bytes));
+}
+
+TEST_F(EchoReplyTest, HeaderOptionsAreSkippedByTheirLength)
+{
+    EXPECT_TRUE(matches(Datagram::reply(requests[1], kProbed, 1).bytes)) << "IHL 6";
+    EXPECT_TRUE(matches(Datagram::reply(requests[1], kProbed, 10).bytes)) << "IHL 15";
+}
+
+TEST_F(EchoReplyTest, HeaderLengthOutOfBoundsIsRejected)
+{
+    Datagram d = Datagram::reply(requests[0]);
+    for (uint8_t ihl : {0, 1, 4}) {
+        d.bytes[0] = static_cast<uint8_t>(0x40 | ihl);
+        EXPECT_FALSE(matches(d.bytes)) << "IHL " << int(ihl);
+    }
+    // IHL 15 claims a 60-byte header: with a 65-byte datagram, no ICMP header follows.
+    d.bytes[0] = 0x4F;
+    EXPECT_FALSE(matches(d.bytes));
+}
+
+TEST_F(EchoReplyTest, TotalLengthMustFitTheDatagram)
+{
+    Datagram longer = Datagram::reply(requests[0]);
+    longer.setTotalLength(longer.bytes.size() + 1);
+    EXPECT_FALSE(matches(longer.bytes)) << "claims more than was received";
+
+    Datagram padded = Datagram::reply(requests[0]);
+    padded.bytes.push_back(0xEE);  // trailing bytes beyond the total length are not part of it
+    EXPECT_TRUE(matches(padded.bytes));
+
+    Datagram tiny = Datagram::reply(requests[0]);
+    tiny.setTotalLength(27);
+    EXPECT_FALSE(matches(tiny.bytes)) << "no room for an ICMP header";
+}
+
+TEST_F(EchoReplyTest, EveryTruncationIsRejectedWithoutReadingPastTheEnd)
+{
+    const std::vector<uint8_t> full = Datagram::reply(requests[2]).bytes;
+    for (size_t n = 0; n < full.size(); ++n) {
+        // An exactly sized heap copy lets AddressSanitizer see any read past the end.
+        std::vector<uint8_t> cut(full.begin(), full.begin() + static_cast<long>(n));
+        cut.shrink_to_fit();
+        EXPECT_FALSE(isMatchingEchoReply(cut.empty() ? nullptr : cut.data(), n, kProbed, kProbed, sent))
+            << "length " << n;
+    }
+}
+
+TEST_F(EchoReplyTest, MinimalReplyWithoutDataMatches)
+{
+    Datagram d = Datagram::reply(requests[0]);
+    d.bytes.resize(28);
+    d.setTotalLength(28);
+    d.fixChecksum();
+    EXPECT_TRUE(matches(d.bytes));
+}
+
+TEST_F(EchoReplyTest, GarbageNeverMatches)
+{
+    uint32_t seed = 12345;
+    for (int round = 0; round < 20000; ++round) {
+        seed = seed * 1103515245u + 12345u;
+        std::vector<uint8_t> junk(seed % 400);
+        for (uint8_t& byte : junk) {
+            seed = seed * 1103515245u + 12345u;
+            byte = static_cast<uint8_t>(seed >> 16);
+        }
+        if (!junk.empty())
+            junk[0] = 0x45;  // mostly plausible headers, to get past the first check
+        EXPECT_FALSE(matches(junk));
+    }
+}
+
+TEST(SentEchoes, KeepsAtMostFour)
+{
+    SentEchoes sent;
+    for (uint16_t n = 1; n <= 6; ++n)
+        rememberSentEcho(sent, n, n);
+    EXPECT_EQ(sent.count, 4);
+    EXPECT_EQ(sent.identifier[3], 4);
+}
+
+} // namespace

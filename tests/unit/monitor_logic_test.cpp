@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitor/monitor_logic.h"
+
+namespace {
+
+TEST(ProbeHosts, FirstChoicesOfEveryRun)
+{
+    HostGenerator generator;
+    const unsigned expected[] = {2, 2, 1, 1, 2, 1, 0, 0};
+    for (unsigned index : expected)
+        EXPECT_EQ(nextProbeHostIndex(generator), index);
+}
+
+TEST(ProbeHosts, GeneratorWrapsIn32BitsAndStaysInTable)
+{
+    HostGenerator generator;
+    generator.state = 0xFFFFFFFF;
+    // 0xFFFFFFFF * 214013 + 2531011 mod 2^32 = 2316998 -> output 35 -> index 2
+    EXPECT_EQ(nextProbeHostIndex(generator), 2u);
+    EXPECT_EQ(generator.state, 2316998u);
+    int seen[kProbeHostCount] = {};
+    for (int i = 0; i < 3000; ++i)
+        ++seen[nextProbeHostIndex(generator)];
+    for (int count : seen)
+        EXPECT_GT(count, 800) << "every host gets its share";
+}
+
+TEST(ProbeHosts, PickReturnsTableEntries)
+{
+    HostGenerator generator;
+    EXPECT_STREQ(pickProbeHost(generator), kProbeHosts[2]);
+    EXPECT_STREQ(pickProbeHost(generator), kProbeHosts[2]);
+    EXPECT_STREQ(pickProbeHost(generator), kProbeHosts[1]);
+}
+
+// A scripted world: the probe answers from a list, and the monitor's sleeps
+// and reports are recorded in one timeline.
+struct Script {
+    std::vector<LinkState> answers;
+    size_t next = 0;
+    std::vector<std::string> events;
+};
+
+LinkState scriptedProbe(const char* host, void* context)
+{
+    Script& s = *static_cast<Script*>(context);
+    s.events.push_back(std::string("probe ") + host);
+    return s.answers.at(s.next++);
+}
+
+void recordSleep(uint32_t ms, void* context)
+{
+    static_cast<Script*>(context)->events.push_back("sleep " + std::to_string(ms));
+}
+
+void recordReport(LinkState state, bool first, void* context)
+{
+    static_cast<Script*>(context)->events.push_back(std::string(first ? "first " : "change ") +
+                                                    (state == Connected ? "Connected" : "Broken"));
+}
+
+std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs = 60000)
+{
+    Script script;
+    script.answers = std::move(answers);
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs};
+    HostGenerator generator;
+    LinkState state = monitorFirstProbe(hooks, generator);
+    while (script.next < script.answers.size())
+        state = monitorPass(hooks, generator, state);
+    // Host names are checked elsewhere; keep the timeline readable.
+    for (std::string& e : script.events)
+        if (e.rfind("probe ", 0) == 0)
+            e = "probe";
+    return script.events;
+}
+
+using Events = std::vector<std::string>;
+
+TEST(MonitorLoop, StartBrokenRetriesEveryFiveSecondsWithoutReports)
+{
+    EXPECT_EQ(run({Broken, Broken, Broken}),
+              (Events{"probe", "first Broken", "sleep 5000", "probe", "sleep 5000", "probe"}));
+}
+
+TEST(MonitorLoop, StartConnectedReportsFirstThenWaitsTheInterval)
+{
+    EXPECT_EQ(run({Connected, Connected}, 2000),
+              (Events{"probe", "first Connected", "sleep 2000", "probe"}));
+}
+
+TEST(MonitorLoop, EachChangeReportedOnceAndPauseFollowsTheState)
+{
+    EXPECT_EQ(run({Connected, Broken, Broken, Connected, Connected, Broken}, 30000),
+              (Events{"probe", "first Connected",
+                      "sleep 30000", "probe", "change Broken",
+                      "sleep 5000", "probe",
+                      "sleep 5000", "probe", "change Connected",
+                      "sleep 30000", "probe",
+                      "sleep 30000", "probe", "change Broken"}));
+}
+
+TEST(MonitorLoop, EveryProbePicksItsHostAnew)
+{
+    Script script;
+    script.answers = {Broken, Broken, Broken, Broken};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000};
+    HostGenerator generator;
+    LinkState state = monitorFirstProbe(hooks, generator);
+    for (int i = 0; i < 3; ++i)
+        state = monitorPass(hooks, generator, state);
+    std::vector<std::string> hosts;
+    for (const std::string& e : script.events)
+        if (e.rfind("probe ", 0) == 0)
+            hosts.push_back(e.substr(6));
+    EXPECT_EQ(hosts, (std::vector<std::string>{kProbeHosts[2], kProbeHosts[2], kProbeHosts[1], kProbeHosts[1]}));
+}
+
+TEST(MonitorLoop, PauseBeforeNextProbe)
+{
+    EXPECT_EQ(pauseBeforeNextProbe(Broken, 1000), 5000u);
+    EXPECT_EQ(pauseBeforeNextProbe(Connected, 1000), 1000u);
+    EXPECT_EQ(pauseBeforeNextProbe(Connected, 86400000), 86400000u);
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+// The icon files and the manifest that go into the executable.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t le16(const std::vector<uint8_t>& b, size_t at) { return b.at(at) | b.at(at + 1) << 8; }
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
+
+struct Image {
+    unsigned size;
+    unsigned bits;
+};
+
+void expectSixImages(const std::string& name)
+{
+    const std::vector<uint8_t> ico = readFile(std::string(LINTORA_SOURCE_DIR) + "/res/icons/" + name);
+    ASSERT_GE(ico.size(), 6u) << name;
+    EXPECT_EQ(le16(ico, 0), 0u);
+    EXPECT_EQ(le16(ico, 2), 1u) << "an icon, not a cursor";
+    ASSERT_EQ(le16(ico, 4), 6u) << name;
+    const Image expected[6] = {{48, 8}, {32, 8}, {16, 8}, {48, 32}, {32, 24}, {16, 32}};
+    for (int i = 0; i < 6; ++i) {
+        const size_t entry = 6 + 16 * i;
+        const uint32_t bytes = le32(ico, entry + 8);
+        const uint32_t offset = le32(ico, entry + 12);
+        EXPECT_EQ(ico.at(entry), expected[i].size) << name << " image " << i;
+        EXPECT_EQ(ico.at(entry + 1), expected[i].size) << name << " image " << i;
+        ASSERT_LE(uint64_t(offset) + bytes, ico.size()) << name << " image " << i;
+        // The image itself: a bitmap header whose height counts colour rows and mask rows.
+        EXPECT_EQ(le32(ico, offset), 40u) << name << " image " << i << " is a classic bitmap";
+        EXPECT_EQ(le32(ico, offset + 4), expected[i].size);
+        EXPECT_EQ(le32(ico, offset + 8), 2 * expected[i].size);
+        EXPECT_EQ(le16(ico, offset + 14), expected[i].bits) << name << " image " << i;
+    }
+}
+
+TEST(IconFiles, BrokenHasSixImagesOfTheRightSizesAndDepths) { expectSixImages("broken.ico"); }
+TEST(IconFiles, ConnectedHasSixImagesOfTheRightSizesAndDepths) { expectSixImages("connected.ico"); }
+
+TEST(Manifest, AsksForCommonControlsSixAndNoExecutionLevel)
+{
+    const std::vector<uint8_t> bytes = readFile(std::string(LINTORA_SOURCE_DIR) + "/res/lintora.manifest.in");
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("version=\"1.0.0.0\""), std::string::npos);
+    EXPECT_NE(text.find("type=\"win32\""), std::string::npos);
+    EXPECT_NE(text.find("<description>Check if any internet conection is available and notifies the user "
+                        "when changes.</description>"),
+              std::string::npos);
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(text.find("publicKeyToken=\"6595b64144ccf1df\" language=\"*\""), std::string::npos);
+    EXPECT_EQ(text.find("requestedExecutionLevel"), std::string::npos);
+    EXPECT_EQ(text.find("trustInfo"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// Runs one probe and prints what came of it, for the network tests:
+//   probe_check HOST [--icmp-service] [--first N]
+// prints "result=Connected|Broken first=N next=N", N being the request
+// counters before and after the probe.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "monitor/probe.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: probe_check HOST [--icmp-service] [--first N]\n");
+        return 2;
+    }
+    ProbeRoute route = ProbeRoute::RawSocketFirst;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--icmp-service") == 0)
+            route = ProbeRoute::IcmpServiceOnly;
+        else if (std::strcmp(argv[i], "--first") == 0 && i + 1 < argc)
+            g_app.echo.identifier = g_app.echo.sequence = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    }
+    const uint32_t first = g_app.echo.identifier;
+    const LinkState result = probeHostVia(argv[1], route);
+    std::printf("result=%s first=%u next=%u\n", result == Connected ? "Connected" : "Broken",
+                static_cast<unsigned>(first), static_cast<unsigned>(g_app.echo.identifier));
+    std::fflush(stdout);
+    return 0;
+}

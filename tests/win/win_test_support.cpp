@@ -1,0 +1,78 @@
+#include "win_test_support.h"
+
+#include <cstdio>
+#include <cstring>
+
+std::string makeScratchFolder()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    static unsigned counter;
+    char folder[MAX_PATH];
+    std::snprintf(folder, sizeof folder, "%slintora-test-%lu-%u", temp, GetCurrentProcessId(), ++counter);
+    CreateDirectoryA(folder, nullptr);
+    return folder;
+}
+
+void removeScratchFolder(const std::string& folder)
+{
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = folder + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeScratchFolder(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::string readWholeFile(const std::string& path)
+{
+    std::string bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+            bytes.append(chunk, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void writeWholeFile(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+bool fileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void resetAppState(const std::string& configPath)
+{
+    g_app = AppState();
+    g_app.instance = GetModuleHandleA(nullptr);
+    std::snprintf(g_app.configPath, sizeof g_app.configPath, "%s", configPath.c_str());
+}
+
+void pumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}

@@ -1,0 +1,21 @@
+// Helpers for the tests that run under Wine: a scratch folder, whole-file
+// reads and writes, and a fresh AppState.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/app_state.h"
+
+std::string makeScratchFolder();
+void removeScratchFolder(const std::string& folder);
+std::string readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);
+
+// Start values, with configPath set to the given file.
+void resetAppState(const std::string& configPath);
+
+// Handles the messages waiting for this thread's windows.
+void pumpMessages();

@@ -1,0 +1,119 @@
+#include "tray/main_window.h"
+
+#include <shellapi.h>
+
+#include "app/app_state.h"
+#include "app/messages.h"
+#include "tray/hide_times.h"
+#include "tray/sound_choice.h"
+#include "tray/status_window.h"
+#include "tray/tray_icon.h"
+#include "tray/tray_menu.h"
+
+#ifndef LINTORA_GUIDE_HOST
+#define LINTORA_GUIDE_HOST "lintora.example.com"
+#endif
+
+namespace {
+
+const char kUserGuideAddress[] = "http://" LINTORA_GUIDE_HOST "/lintora/user_guide.php";
+
+// Sent to every top-level window when the shell's task bar is (re)created.
+UINT g_taskbarCreatedMessage;
+
+void openTrayMenu(HWND window)
+{
+    SetForegroundWindow(window);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    TrackPopupMenu(g_app.trayMenu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    // Lets the menu close when the user clicks elsewhere.
+    PostMessageA(window, WM_NULL, 0, 0);
+}
+
+void onTrayNotify(HWND window, LPARAM mouseMessage)
+{
+    if (mouseMessage == WM_RBUTTONUP)
+        openTrayMenu(window);
+}
+
+// The first state found only replaces the starting Broken icon; every later
+// change is also told in the status window and with the chosen sound.
+void onLinkState(LinkState state, bool first)
+{
+    if (state != g_app.shownState)
+        swapTrayIcon(g_app.shownState, state);
+    g_app.shownState = state;
+    if (first)
+        return;
+    showStatusMessage(linkStateText(state));
+    playStateSound(state);
+}
+
+void exitProgram()
+{
+    closeStatusWindow();
+    removeTrayIcon(Broken);
+    removeTrayIcon(Connected);
+    PostQuitMessage(0);
+}
+
+void openUserGuide()
+{
+    ShellExecuteA(nullptr, "open", kUserGuideAddress, "", "", SW_SHOWNORMAL);
+}
+
+void onCommand(UINT commandId)
+{
+    switch (commandId) {
+    case IDM_SOUND_UP:
+        toggleSoundItem(commandId, g_app.upSoundPath);
+        break;
+    case IDM_SOUND_DOWN:
+        toggleSoundItem(commandId, g_app.downSoundPath);
+        break;
+    case IDM_DISPLAY_MESSAGE:
+        toggleDisplayMessage();
+        break;
+    case IDM_EXIT:
+        exitProgram();
+        break;
+    case IDM_HELP:
+        openUserGuide();
+        break;
+    default:
+        if (commandId >= IDM_HIDE_NEVER && commandId < IDM_HIDE_NEVER + kHideTimeChoiceCount)
+            selectHideTime(commandId);
+        break;
+    }
+}
+
+} // namespace
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+        return 0;
+    case WM_TRAYNOTIFY:
+        onTrayNotify(window, lParam);
+        return 0;
+    case WM_LINKSTATE:
+        onLinkState(static_cast<LinkState>(wParam), lParam != 0);
+        return 0;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam));
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        // The icon vanished with the old task bar; show the current state again.
+        if (message == g_taskbarCreatedMessage && message != 0) {
+            addTrayIcon(g_app.shownState);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

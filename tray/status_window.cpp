@@ -1,0 +1,149 @@
+#include "tray/status_window.h"
+
+#include "app/app_state.h"
+#include "res/resource.h"
+#include "settings/config_file.h"
+#include "settings/setting_values.h"
+#include "tray/countdown.h"
+
+namespace {
+
+enum : UINT_PTR { kCountdownTimerId = 1 };
+enum : UINT { kCountdownTickMs = 1000 };
+
+void setOkButtonText(HWND window)
+{
+    char text[kOkButtonTextSize];
+    formatOkButtonText(text, g_app.countdownTimer != 0, g_app.countdownRemaining);
+    SetDlgItemTextA(window, IDOK, text);
+}
+
+// A remembered position is used only where a monitor still shows it; after a
+// screen is unplugged the window stays where the dialog manager centred it.
+bool isOnSomeMonitor(HWND window, int x, int y)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    OffsetRect(&rect, x - rect.left, y - rect.top);
+    return MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
+void moveToRememberedPosition(HWND window)
+{
+    if (g_app.statusX == 0 || g_app.statusY == 0)
+        return;
+    if (!isOnSomeMonitor(window, g_app.statusX, g_app.statusY))
+        return;
+    SetWindowPos(window, HWND_TOPMOST, g_app.statusX, g_app.statusY, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void startCountdown(HWND window)
+{
+    if (g_app.hideSeconds <= 0)
+        return;
+    g_app.countdownTimer = SetTimer(window, kCountdownTimerId, kCountdownTickMs, nullptr);
+    g_app.countdownRemaining = g_app.hideSeconds;
+    setOkButtonText(window);
+}
+
+void stopCountdown(HWND window)
+{
+    if (g_app.countdownTimer != 0) {
+        KillTimer(window, g_app.countdownTimer);
+        g_app.countdownTimer = 0;
+    }
+}
+
+void onStatusShown(HWND window)
+{
+    SetFocus(window);
+    BringWindowToTop(window);
+    SetActiveWindow(window);
+    moveToRememberedPosition(window);
+    startCountdown(window);
+}
+
+void onStatusHidden(HWND window)
+{
+    stopCountdown(window);
+    setOkButtonText(window);
+    saveStatusWindowPosition(window);
+}
+
+void onCountdownTick(HWND window)
+{
+    if (g_app.countdownRemaining <= 0)
+        return;
+    const bool finished = countdownTick(g_app.countdownRemaining);
+    setOkButtonText(window);
+    if (finished)
+        ShowWindow(window, SW_HIDE);
+}
+
+void onStatusCommand(HWND window, WPARAM wParam)
+{
+    const WORD id = LOWORD(wParam);
+    if (id == IDOK || id == IDCANCEL)
+        ShowWindow(window, SW_HIDE);
+}
+
+} // namespace
+
+void openStatusWindow()
+{
+    closeStatusWindow();
+    g_app.statusWindow = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_STATUS), g_app.mainWindow,
+                                            statusDialogProc, 0);
+    SetWindowTextA(g_app.statusWindow, "Lintora?");
+}
+
+void closeStatusWindow()
+{
+    if (g_app.statusWindow == nullptr)
+        return;
+    DestroyWindow(g_app.statusWindow);
+    g_app.statusWindow = nullptr;
+    g_app.countdownTimer = 0;  // the timer died with its window
+}
+
+void showStatusMessage(const char* text)
+{
+    if (g_app.statusWindow == nullptr)
+        return;
+    SetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text);
+    ShowWindow(g_app.statusWindow, SW_SHOW);
+    SetForegroundWindow(g_app.statusWindow);
+}
+
+INT_PTR CALLBACK statusDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_SHOWWINDOW:
+        if (wParam)
+            onStatusShown(window);
+        else
+            onStatusHidden(window);
+        return TRUE;
+    case WM_TIMER:
+        onCountdownTick(window);
+        return TRUE;
+    case WM_COMMAND:
+        onStatusCommand(window, wParam);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void saveStatusWindowPosition(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    g_app.statusX = rect.left;
+    g_app.statusY = rect.top;
+    char value[kSettingValueSize];
+    formatSettingInt(value, g_app.statusX);
+    writeSetting("config", "messagebox_h_position", value);
+    formatSettingInt(value, g_app.statusY);
+    writeSetting("config", "messagebox_v_position", value);
+}

@@ -1,0 +1,13 @@
+// The small modeless window that tells the user of each change of state.
+#pragma once
+
+#include <windows.h>
+
+// Creates the window hidden (destroying an earlier one), captioned "Lintora?".
+void openStatusWindow();
+// Destroys the window, if any: status messages are off.
+void closeStatusWindow();
+// Sets the message and shows the window; nothing while messages are off.
+void showStatusMessage(const char* text);
+INT_PTR CALLBACK statusDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void saveStatusWindowPosition(HWND window);

@@ -1,0 +1,13 @@
+// The notification-area icon and the icons of the program's two windows.
+#pragma once
+
+#include "app/link_state.h"
+
+// Shows the icon of a state with its tip, and gives both windows its icon.
+void addTrayIcon(LinkState state);
+// Removes the icon of a state; no effect when that state's icon is not shown.
+void removeTrayIcon(LinkState state);
+void setWindowIcons(LinkState state);
+
+// Shows a new state: the old icon goes, the new one comes.
+void swapTrayIcon(LinkState from, LinkState to);

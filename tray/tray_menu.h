@@ -1,0 +1,27 @@
+// The right-click menu of the notification icon.
+#pragma once
+
+#include <windows.h>
+
+enum MenuCommand : UINT {
+    IDM_SOUND_UP = 104,
+    IDM_DISPLAY_MESSAGE = 105,
+    IDM_SOUND_DOWN = 106,
+    IDM_EXIT = 107,
+    IDM_HELP = 109,
+    // 110 .. 116: the auto-hide times (tray/hide_times.h)
+};
+
+// Builds the menu once, its marks showing the loaded settings.
+void buildTrayMenu();
+
+// Grays and disables "Set Auto Hide Time", or enables it again.
+void setHideTimeMenuEnabled(bool enabled);
+// Makes that hide-time item the chosen one; writes only on a change.
+void selectHideTime(UINT commandId);
+// Turns status messages on or off.
+void toggleDisplayMessage();
+
+// The state bits of an item found by command id anywhere in the menu.
+UINT menuItemState(UINT commandId);
+void setMenuItemState(UINT commandId, UINT state);
