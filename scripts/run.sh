@@ -10,7 +10,7 @@ cd "$root"
 source scripts/wine_env.sh
 
 bash scripts/install_deps.sh
-cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DLINTORA_TESTS=OFF >/dev/null
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
 cmake --build build/win64 -j"$(nproc)" --target Lintora
 
 # Lintora keeps "config.ini" beside its executable: give it a folder of its own.

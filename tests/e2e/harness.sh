@@ -132,3 +132,57 @@ e2e_finish() {
     e2e_log "$E2E_FAILURES check(s) failed"
     exit 1
 }
+
+# --- Lintora itself -------------------------------------------------------
+
+LINTORA_EXE=""   # set by the test: the program under test
+PEEK_EXE=""      # set by the test: lintora_peek.exe
+APP_DIR=""       # Lintora's folder, where its config.ini lives
+
+# install_lintora [CONFIG_TEXT]: Lintora in a folder of its own, with a
+# config.ini written beforehand when given (CR LF line ends added).
+install_lintora() {
+    APP_DIR="$E2E_WORK/app"
+    mkdir -p "$APP_DIR"
+    cp "$LINTORA_EXE" "$APP_DIR/Lintora.exe"
+    if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$APP_DIR/config.ini"; fi
+}
+
+# start_lintora NAME [wine arguments before the program]: starts a copy in the
+# namespace; its exit code goes to $E2E_WORK/NAME.exit when it ends.
+start_lintora() {
+    local name=$1
+    shift
+    rm -f "$E2E_WORK/$name.exit"
+    start_bg bash -c 'ip netns exec "$1" "$2" "${@:4}" "$3" >/dev/null 2>&1; echo $? >"$0"' \
+        "$E2E_WORK/$name.exit" "$E2E_NS" "$WINE64" "$APP_DIR/Lintora.exe" "$@"
+}
+
+exited_with() {  # exited_with NAME CODE
+    [ -f "$E2E_WORK/$1.exit" ] && [ "$(cat "$E2E_WORK/$1.exit")" = "$2" ]
+}
+
+peek() { in_ns "$WINE64" "$PEEK_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+
+SHOT_COUNT=0
+# screenshot [NAME]: the whole desktop, kept in the work folder; prints its path.
+screenshot() {
+    SHOT_COUNT=$((SHOT_COUNT + 1))
+    local file="$E2E_WORK/shot-$SHOT_COUNT${1:+-$1}.png"
+    import -display "$DISPLAY" -window root "$file" 2>/dev/null
+    echo "$file"
+}
+
+tray() { python3 "$E2E_DIR/tray_icons.py" "$(screenshot)"; }
+
+tray_shows() {  # tray_shows broken|connected|none: exactly that one icon
+    local seen
+    seen=$(tray)
+    case $1 in
+    broken) [[ $seen =~ broken=[1-9].*connected=0\ icons=1$ ]] ;;
+    connected) [[ $seen =~ broken=0\ connected=[1-9].*icons=1$ ]] ;;
+    none) [[ $seen = "broken=0 connected=0 icons=0" ]] ;;
+    esac
+}
+
+lintora_processes() { pgrep -c -x 'Lintora.exe' || true; }

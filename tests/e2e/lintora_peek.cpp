@@ -1,0 +1,145 @@
+// Looks at a running Lintora from outside, as another program on the same
+// Wine desktop can: finds its windows, reads their texts, posts commands.
+//   lintora_peek main                 found=0|1 visible=0|1 class=... title=...
+//   lintora_peek status               found=0|1 visible=0|1 x=.. y=.. text=... ok=... icon=0|1
+//   lintora_peek command ID           posts WM_COMMAND ID to the main window
+//   lintora_peek remove-icon UID      deletes the notification icon UID of the main window
+//   lintora_peek taskbar-created      sends "TaskbarCreated" to the main window
+//   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
+//   lintora_peek dismiss CAPTION      presses OK on every such message box
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+HWND findMainWindow() { return FindWindowA("Lintora?", "Lintora?"); }
+
+int printMain()
+{
+    const HWND main = findMainWindow();
+    char cls[64] = "", title[64] = "";
+    if (main) {
+        GetClassNameA(main, cls, sizeof cls);
+        GetWindowTextA(main, title, sizeof title);
+    }
+    std::printf("found=%d visible=%d class=%s title=%s\n", main != nullptr, main && IsWindowVisible(main), cls,
+                title);
+    return 0;
+}
+
+int printStatus()
+{
+    const HWND status = FindWindowA("#32770", "Lintora?");
+    char text[256] = "", ok[32] = "";
+    RECT rect = {};
+    if (status) {
+        GetDlgItemTextA(status, 1000, text, sizeof text);
+        GetDlgItemTextA(status, IDOK, ok, sizeof ok);
+        GetWindowRect(status, &rect);
+    }
+    const bool icon = status && SendMessageA(status, WM_GETICON, ICON_SMALL, 0) != 0;
+    std::printf("found=%d visible=%d x=%ld y=%ld ok=%s icon=%d text=%s\n", status != nullptr,
+                status && IsWindowVisible(status), rect.left, rect.top, ok, icon, text);
+    return 0;
+}
+
+struct BoxSearch {
+    const char* caption;
+    int count;
+    HWND first;
+};
+
+BOOL CALLBACK collectBox(HWND window, LPARAM context)
+{
+    BoxSearch& search = *reinterpret_cast<BoxSearch*>(context);
+    char cls[32], title[256];
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(cls, "#32770") == 0 && std::strcmp(title, search.caption) == 0 && IsWindowVisible(window)) {
+        if (search.count++ == 0)
+            search.first = window;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK findStaticText(HWND child, LPARAM context)
+{
+    char cls[32];
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0)
+        return TRUE;
+    char* text = reinterpret_cast<char*>(context);
+    if (GetWindowTextA(child, text, 256) > 0)
+        return FALSE;
+    return TRUE;
+}
+
+BoxSearch findBoxes(const char* caption)
+{
+    BoxSearch search = {caption, 0, nullptr};
+    EnumWindows(collectBox, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+
+int printBoxes(const char* caption)
+{
+    const BoxSearch search = findBoxes(caption);
+    char text[256] = "";
+    if (search.first)
+        EnumChildWindows(search.first, findStaticText, reinterpret_cast<LPARAM>(text));
+    std::printf("count=%d text=%s\n", search.count, text);
+    return 0;
+}
+
+int dismissBoxes(const char* caption)
+{
+    int dismissed = 0;
+    for (BoxSearch search = findBoxes(caption); search.first && dismissed < 100; search = findBoxes(caption)) {
+        PostMessageA(search.first, WM_COMMAND, IDOK, 0);
+        ++dismissed;
+        for (int i = 0; i < 50 && IsWindow(search.first) && IsWindowVisible(search.first); ++i)
+            Sleep(100);
+    }
+    std::printf("dismissed=%d\n", dismissed);
+    return 0;
+}
+
+int removeIcon(UINT id)
+{
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = findMainWindow();
+    record.uID = id;
+    std::printf("removed=%d\n", Shell_NotifyIconA(NIM_DELETE, &record) ? 1 : 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* verb = argc > 1 ? argv[1] : "";
+    int result = 2;
+    if (std::strcmp(verb, "main") == 0)
+        result = printMain();
+    else if (std::strcmp(verb, "status") == 0)
+        result = printStatus();
+    else if (std::strcmp(verb, "command") == 0 && argc > 2)
+        result = PostMessageA(findMainWindow(), WM_COMMAND, std::atoi(argv[2]), 0) ? 0 : 1;
+    else if (std::strcmp(verb, "remove-icon") == 0 && argc > 2)
+        result = removeIcon(static_cast<UINT>(std::atoi(argv[2])));
+    else if (std::strcmp(verb, "taskbar-created") == 0)
+        result = PostMessageA(findMainWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
+    else if (std::strcmp(verb, "boxes") == 0 && argc > 2)
+        result = printBoxes(argv[2]);
+    else if (std::strcmp(verb, "dismiss") == 0 && argc > 2)
+        result = dismissBoxes(argv[2]);
+    else
+        std::fprintf(stderr, "usage: see the comment at the top of lintora_peek.cpp\n");
+    std::fflush(stdout);
+    return result;
+}
