@@ -58,9 +58,12 @@ bool isReadableWaveFile(const char* path)
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
     MMCKINFO format = {};
     format.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    PCMWAVEFORMAT header = {};
+    const LONG headerSize = sizeof header;
     const bool readable = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) == MMSYSERR_NOERROR &&
                           mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR &&
-                          format.cksize >= sizeof(PCMWAVEFORMAT);
+                          format.cksize >= sizeof header &&
+                          mmioRead(file, reinterpret_cast<HPSTR>(&header), headerSize) == headerSize;
     mmioClose(file, 0);
     return readable;
 }

@@ -37,16 +37,15 @@ void appendHideTimeChoices()
                     choice.label);
 }
 
-HMENU buildDisplayMessageMenu()
+// Filled only once it hangs in the tray menu, where items are looked up by id.
+void fillDisplayMessageMenu(HMENU displayMenu)
 {
-    const HMENU displayMenu = CreatePopupMenu();
     AppendMenuA(displayMenu, checkedIf(g_app.statusWindow != nullptr), IDM_DISPLAY_MESSAGE,
                 "Enable Display Message");
     g_app.hideTimeMenu = CreatePopupMenu();
     AppendMenuA(displayMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(g_app.hideTimeMenu), "Set Auto Hide Time");
     setHideTimeMenuEnabled(g_app.statusWindow != nullptr);
     appendHideTimeChoices();
-    return displayMenu;
 }
 
 } // namespace
@@ -70,8 +69,9 @@ void buildTrayMenu()
     AppendMenuA(g_app.trayMenu, checkedIf(g_app.upSoundPath[0] != '\0'), IDM_SOUND_UP, "Play Sound When Up");
     AppendMenuA(g_app.trayMenu, checkedIf(g_app.downSoundPath[0] != '\0'), IDM_SOUND_DOWN,
                 "Play Sound When Down");
-    AppendMenuA(g_app.trayMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(buildDisplayMessageMenu()),
-                "Display Message");
+    const HMENU displayMenu = CreatePopupMenu();
+    AppendMenuA(g_app.trayMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(displayMenu), "Display Message");
+    fillDisplayMessageMenu(displayMenu);
     if (findHideTimeBySeconds(g_app.hideSeconds) == nullptr)
         selectHideTime(IDM_HIDE_NEVER);
     AppendMenuA(g_app.trayMenu, MF_STRING, IDM_HELP, "Help");

@@ -76,3 +76,35 @@ void pumpMessages()
         DispatchMessageA(&message);
     }
 }
+
+#include "tray/main_window.h"
+#include "tray/status_window.h"
+
+void TrayTestBase::setUpTray()
+{
+    folder = makeScratchFolder();
+    configPath = folder + "\\config.ini";
+    resetAppState(configPath);
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = g_app.instance;
+    windowClass.lpszClassName = "LintoraTestMain";
+    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
+    g_app.mainWindow = CreateWindowExA(0, "LintoraTestMain", "LintoraTestMain", WS_OVERLAPPEDWINDOW,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, 544, 375, nullptr, nullptr,
+                                       g_app.instance, nullptr);
+}
+
+void TrayTestBase::tearDownTray()
+{
+    closeStatusWindow();
+    if (g_app.trayMenu)
+        DestroyMenu(g_app.trayMenu);
+    DestroyWindow(g_app.mainWindow);
+    pumpMessages();
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    removeScratchFolder(folder);
+}

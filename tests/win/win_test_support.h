@@ -19,3 +19,15 @@ void resetAppState(const std::string& configPath);
 
 // Handles the messages waiting for this thread's windows.
 void pumpMessages();
+
+// A hidden main window with the program's window procedure, a scratch
+// config.ini and fresh state; everything is destroyed afterwards.
+struct TrayTestBase {
+    std::string folder;
+    std::string configPath;
+
+    void setUpTray();
+    void tearDownTray();
+    std::string config() { return readWholeFile(configPath); }
+    void removeConfig() { DeleteFileA(configPath.c_str()); }
+};

@@ -1,0 +1,197 @@
+// The status window from its real dialog template, shown, counted down and
+// hidden through its own dialog procedure.
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tray/status_window.h"
+#include "tray/tray_icon.h"
+#include "win_test_support.h"
+
+namespace {
+
+class StatusWindowTest : public ::testing::Test, public TrayTestBase {
+protected:
+    void SetUp() override
+    {
+        setUpTray();
+        openStatusWindow();
+        ASSERT_NE(g_app.statusWindow, nullptr);
+    }
+    void TearDown() override { tearDownTray(); }
+
+    HWND window() { return g_app.statusWindow; }
+    std::string itemText(int id)
+    {
+        char text[128] = "";
+        GetDlgItemTextA(window(), id, text, sizeof text);
+        return text;
+    }
+    RECT rect()
+    {
+        RECT r;
+        GetWindowRect(window(), &r);
+        return r;
+    }
+    void tick() { SendMessageA(window(), WM_TIMER, 1, 0); }
+};
+
+TEST_F(StatusWindowTest, CreatedHiddenFromTheTemplateAndOwnedByTheMainWindow)
+{
+    char caption[64];
+    GetWindowTextA(window(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Lintora?");
+    char cls[16];
+    GetClassNameA(window(), cls, sizeof cls);
+    EXPECT_STREQ(cls, "#32770");
+    EXPECT_FALSE(IsWindowVisible(window()));
+    EXPECT_EQ(GetWindow(window(), GW_OWNER), g_app.mainWindow);
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(window(), GWL_STYLE));
+    EXPECT_EQ(style & 0x80C808C2u, 0x80C808C2u);
+    EXPECT_EQ(itemText(IDOK), "OK");
+    EXPECT_EQ(itemText(IDC_STATUS_TEXT), "Here goes the message");
+    const DWORD buttonStyle = static_cast<DWORD>(GetWindowLongA(GetDlgItem(window(), IDOK), GWL_STYLE));
+    EXPECT_EQ(buttonStyle & 0x50010001u, 0x50010001u);
+    const DWORD textStyle = static_cast<DWORD>(GetWindowLongA(GetDlgItem(window(), IDC_STATUS_TEXT), GWL_STYLE));
+    EXPECT_EQ(textStyle & 0x50020001u, 0x50020001u);
+}
+
+TEST_F(StatusWindowTest, OpeningAgainReplacesTheWindow)
+{
+    const HWND first = window();
+    openStatusWindow();
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_TRUE(IsWindow(window()));
+}
+
+TEST_F(StatusWindowTest, ShownWithTheMessageAndNoCountdownByDefault)
+{
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_TRUE(IsWindowVisible(window()));
+    EXPECT_EQ(itemText(IDC_STATUS_TEXT), "Internet connection is broken.");
+    EXPECT_EQ(itemText(IDOK), "OK");
+    EXPECT_EQ(g_app.countdownTimer, 0u);
+    EXPECT_FALSE(fileExists(configPath)) << "showing writes nothing";
+}
+
+TEST_F(StatusWindowTest, CountdownHidesOnTheTenthTickAndSavesThePosition)
+{
+    g_app.hideSeconds = 10;
+    showStatusMessage("Internet connection is established.");
+    EXPECT_NE(g_app.countdownTimer, 0u);
+    EXPECT_EQ(itemText(IDOK), "OK[10]");
+    for (int left = 9; left >= 1; --left) {
+        tick();
+        EXPECT_EQ(itemText(IDOK), "OK[" + std::to_string(left) + "]");
+        EXPECT_TRUE(IsWindowVisible(window()));
+    }
+    tick();
+    EXPECT_FALSE(IsWindowVisible(window()));
+    EXPECT_EQ(itemText(IDOK), "OK");
+    EXPECT_EQ(g_app.countdownTimer, 0u);
+    const RECT r = rect();
+    EXPECT_EQ(g_app.statusX, r.left);
+    EXPECT_EQ(g_app.statusY, r.top);
+    EXPECT_EQ(config(), "[config]\r\nmessagebox_h_position=" + std::to_string(r.left) +
+                            "\r\nping_time_interval=60\r\nmessagebox_v_position=" + std::to_string(r.top) + "\r\n");
+    tick();
+    EXPECT_EQ(itemText(IDOK), "OK") << "a stray tick after the end does nothing";
+}
+
+TEST_F(StatusWindowTest, SecondMessageWhileShownNeitherMovesNorRestarts)
+{
+    g_app.hideSeconds = 10;
+    showStatusMessage("Internet connection is broken.");
+    tick();
+    tick();
+    const RECT before = rect();
+    g_app.statusX = 40;  // a new remembered place is not jumped to while shown
+    g_app.statusY = 40;
+    showStatusMessage("Internet connection is established.");
+    EXPECT_EQ(itemText(IDC_STATUS_TEXT), "Internet connection is established.");
+    EXPECT_EQ(itemText(IDOK), "OK[8]");
+    EXPECT_EQ(g_app.countdownRemaining, 8);
+    EXPECT_EQ(rect().left, before.left);
+    EXPECT_EQ(rect().top, before.top);
+}
+
+TEST_F(StatusWindowTest, OkAndCloseBoxHideAndStopTheCountdown)
+{
+    g_app.hideSeconds = 20;
+    showStatusMessage("Internet connection is broken.");
+    SendMessageA(window(), WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(IsWindowVisible(window()));
+    EXPECT_EQ(g_app.countdownTimer, 0u);
+    EXPECT_EQ(itemText(IDOK), "OK");
+
+    showStatusMessage("Internet connection is established.");
+    EXPECT_EQ(itemText(IDOK), "OK[20]") << "the next showing starts from the full time";
+    SendMessageA(window(), WM_CLOSE, 0, 0);  // the dialog manager posts IDCANCEL for it
+    pumpMessages();
+    EXPECT_FALSE(IsWindowVisible(window()));
+    EXPECT_EQ(g_app.countdownTimer, 0u);
+
+    SendMessageA(window(), WM_COMMAND, 1000, 0);  // other ids do nothing
+    EXPECT_FALSE(IsWindowVisible(window()));
+}
+
+TEST_F(StatusWindowTest, ChangedHideTimeAppliesAtTheNextShowing)
+{
+    g_app.hideSeconds = 10;
+    showStatusMessage("Internet connection is broken.");
+    g_app.hideSeconds = 0;
+    tick();
+    EXPECT_EQ(itemText(IDOK), "OK[9]") << "the running countdown goes on";
+    SendMessageA(window(), WM_COMMAND, IDOK, 0);
+    showStatusMessage("Internet connection is established.");
+    EXPECT_EQ(itemText(IDOK), "OK");
+    EXPECT_EQ(g_app.countdownTimer, 0u);
+}
+
+TEST_F(StatusWindowTest, RememberedPositionOnAMonitorIsUsed)
+{
+    g_app.statusX = 37;
+    g_app.statusY = 53;
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_EQ(rect().left, 37);
+    EXPECT_EQ(rect().top, 53);
+}
+
+TEST_F(StatusWindowTest, ZeroOrVanishedPositionsLeaveTheWindowCentred)
+{
+    const RECT centred = rect();
+    g_app.statusX = 0;
+    g_app.statusY = 200;
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_EQ(rect().left, centred.left);
+    EXPECT_EQ(rect().top, centred.top);
+    SendMessageA(window(), WM_COMMAND, IDOK, 0);
+
+    openStatusWindow();
+    g_app.statusX = -5000;  // a screen that is no longer there
+    g_app.statusY = -5000;
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_EQ(rect().left, centred.left);
+    EXPECT_EQ(rect().top, centred.top);
+}
+
+TEST_F(StatusWindowTest, NothingHappensWhileMessagesAreOff)
+{
+    closeStatusWindow();
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_EQ(g_app.statusWindow, nullptr);
+    EXPECT_FALSE(fileExists(configPath));
+}
+
+TEST_F(StatusWindowTest, WindowIconsFollowTheState)
+{
+    setWindowIcons(Connected);
+    const LRESULT small = SendMessageA(window(), WM_GETICON, ICON_SMALL, 0);
+    EXPECT_NE(small, 0);
+    EXPECT_EQ(reinterpret_cast<HICON>(small), LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_CONNECTED)));
+    EXPECT_NE(SendMessageA(g_app.mainWindow, WM_GETICON, ICON_BIG, 0), 0);
+    setWindowIcons(Broken);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window(), WM_GETICON, ICON_SMALL, 0)),
+              LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_BROKEN)));
+}
+
+} // namespace

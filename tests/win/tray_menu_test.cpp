@@ -1,0 +1,193 @@
+// The tray menu built for real and driven through the main window procedure.
+#include <gtest/gtest.h>
+
+#include "app/messages.h"
+#include "app/text.h"
+#include "res/resource.h"
+#include "tray/hide_times.h"
+#include "tray/status_window.h"
+#include "tray/tray_menu.h"
+#include "win_test_support.h"
+
+namespace {
+
+class TrayMenuTest : public ::testing::Test, public TrayTestBase {
+protected:
+    void SetUp() override { setUpTray(); }
+    void TearDown() override { tearDownTray(); }
+
+    std::string label(HMENU menu, int position)
+    {
+        char text[64] = "";
+        GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+        return text;
+    }
+    HMENU displayMenu() { return GetSubMenu(g_app.trayMenu, 2); }
+    UINT hideTimePopupState() { return GetMenuState(displayMenu(), 1, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED); }
+    bool checked(UINT id) { return menuItemState(id) & MFS_CHECKED; }
+    // The one checked hide-time item, or 0 when none or several are.
+    UINT checkedHideTime()
+    {
+        UINT found = 0;
+        for (const HideTimeChoice& choice : kHideTimeChoices)
+            if (checked(choice.commandId))
+                found = found ? UINT(-1) : UINT(choice.commandId);
+        return found == UINT(-1) ? 0 : found;
+    }
+    void command(UINT id) { SendMessageA(g_app.mainWindow, WM_COMMAND, id, 0); }
+};
+
+TEST_F(TrayMenuTest, TreeLabelsAndIdsInOrder)
+{
+    buildTrayMenu();
+    const HMENU top = g_app.trayMenu;
+    ASSERT_EQ(GetMenuItemCount(top), 6);
+    EXPECT_EQ(label(top, 0), "Play Sound When Up");
+    EXPECT_EQ(GetMenuItemID(top, 0), 104u);
+    EXPECT_EQ(label(top, 1), "Play Sound When Down");
+    EXPECT_EQ(GetMenuItemID(top, 1), 106u);
+    EXPECT_EQ(label(top, 2), "Display Message");
+    EXPECT_EQ(label(top, 3), "Help");
+    EXPECT_EQ(GetMenuItemID(top, 3), 109u);
+    EXPECT_TRUE(GetMenuState(top, 4, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(label(top, 5), "&Exit");
+    EXPECT_EQ(GetMenuItemID(top, 5), 107u);
+
+    ASSERT_EQ(GetMenuItemCount(displayMenu()), 2);
+    EXPECT_EQ(label(displayMenu(), 0), "Enable Display Message");
+    EXPECT_EQ(GetMenuItemID(displayMenu(), 0), 105u);
+    EXPECT_EQ(label(displayMenu(), 1), "Set Auto Hide Time");
+    EXPECT_EQ(GetSubMenu(displayMenu(), 1), g_app.hideTimeMenu);
+
+    ASSERT_EQ(GetMenuItemCount(g_app.hideTimeMenu), 7);
+    const char* labels[] = {"Never", "10 s", "20 s", "30 s", "40 s", "50 s", "60 s"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(label(g_app.hideTimeMenu, i), labels[i]);
+        EXPECT_EQ(GetMenuItemID(g_app.hideTimeMenu, i), 110u + i);
+    }
+}
+
+TEST_F(TrayMenuTest, StartingMarksWithMessagesOff)
+{
+    buildTrayMenu();
+    EXPECT_FALSE(checked(104));
+    EXPECT_FALSE(checked(106));
+    EXPECT_FALSE(checked(105));
+    EXPECT_EQ(hideTimePopupState(), UINT(MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(checkedHideTime(), 110u);
+    EXPECT_FALSE(fileExists(configPath)) << "a table value writes nothing";
+}
+
+TEST_F(TrayMenuTest, StartingMarksWithMessagesOnAndAStoredTime)
+{
+    openStatusWindow();
+    g_app.hideSeconds = 30;
+    buildTrayMenu();
+    EXPECT_TRUE(checked(105));
+    EXPECT_EQ(hideTimePopupState(), 0u);
+    EXPECT_EQ(checkedHideTime(), 113u);
+}
+
+TEST_F(TrayMenuTest, SoundItemsShowChosenSounds)
+{
+    copyText(g_app.upSoundPath, "C:\\up.wav");
+    buildTrayMenu();
+    EXPECT_TRUE(checked(104));
+    EXPECT_FALSE(checked(106));
+}
+
+TEST_F(TrayMenuTest, StoredTimeNotInTheTableBecomesNever)
+{
+    g_app.hideSeconds = 25;
+    buildTrayMenu();
+    EXPECT_EQ(checkedHideTime(), 110u);
+    EXPECT_EQ(g_app.hideSeconds, 0);
+    EXPECT_EQ(config(), "[config]\r\nmessage_hide_time=0\r\nping_time_interval=60\r\n");
+}
+
+TEST_F(TrayMenuTest, EnableDisplayMessageTogglesTheStatusWindow)
+{
+    buildTrayMenu();
+    command(105);
+    ASSERT_NE(g_app.statusWindow, nullptr);
+    EXPECT_TRUE(IsWindow(g_app.statusWindow));
+    EXPECT_TRUE(checked(105));
+    EXPECT_EQ(hideTimePopupState(), 0u);
+    EXPECT_EQ(config(), "[config]\r\nuse_dialog_message=yes\r\nping_time_interval=60\r\n");
+
+    const HWND window = g_app.statusWindow;
+    command(105);
+    EXPECT_EQ(g_app.statusWindow, nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(checked(105));
+    EXPECT_EQ(hideTimePopupState(), UINT(MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(config(), "[config]\r\nuse_dialog_message=no\r\nping_time_interval=60\r\n");
+}
+
+TEST_F(TrayMenuTest, ChoosingAHideTimeWritesOnlyOnAChange)
+{
+    buildTrayMenu();
+    command(113);
+    EXPECT_EQ(checkedHideTime(), 113u);
+    EXPECT_EQ(g_app.hideSeconds, 30);
+    EXPECT_EQ(config(), "[config]\r\nmessage_hide_time=30\r\nping_time_interval=60\r\n");
+    removeConfig();
+    command(113);
+    EXPECT_FALSE(fileExists(configPath)) << "choosing the checked time again writes nothing";
+    EXPECT_EQ(checkedHideTime(), 113u);
+    command(116);
+    EXPECT_EQ(checkedHideTime(), 116u);
+    EXPECT_EQ(g_app.hideSeconds, 60);
+    command(110);
+    EXPECT_EQ(checkedHideTime(), 110u);
+    EXPECT_EQ(g_app.hideSeconds, 0);
+}
+
+TEST_F(TrayMenuTest, UnknownCommandsAndLeftClicksDoNothing)
+{
+    buildTrayMenu();
+    removeConfig();
+    command(108);
+    command(117);
+    command(999);
+    SendMessageA(g_app.mainWindow, WM_TRAYNOTIFY, 101, WM_LBUTTONUP);
+    SendMessageA(g_app.mainWindow, WM_TRAYNOTIFY, 101, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(fileExists(configPath));
+    EXPECT_EQ(checkedHideTime(), 110u);
+    EXPECT_EQ(g_app.statusWindow, nullptr);
+}
+
+TEST_F(TrayMenuTest, ExitClosesTheStatusWindowAndQuitsWithZero)
+{
+    buildTrayMenu();
+    openStatusWindow();
+    const HWND window = g_app.statusWindow;
+    command(107);
+    EXPECT_EQ(g_app.statusWindow, nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(IsWindow(g_app.mainWindow)) << "the main window ends with the process";
+    MSG quit;
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u);
+}
+
+TEST_F(TrayMenuTest, StateMessagesShowTheStatusWindowOnlyForChanges)
+{
+    buildTrayMenu();
+    openStatusWindow();
+    g_app.shownState = Broken;
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 1);
+    EXPECT_EQ(g_app.shownState, Connected);
+    EXPECT_FALSE(IsWindowVisible(g_app.statusWindow)) << "the first state is not a change";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, 0);
+    EXPECT_EQ(g_app.shownState, Broken);
+    EXPECT_TRUE(IsWindowVisible(g_app.statusWindow));
+    char text[64];
+    GetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text, sizeof text);
+    EXPECT_STREQ(text, "Internet connection is broken.");
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);
+    GetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text, sizeof text);
+    EXPECT_STREQ(text, "Internet connection is established.");
+}
+
+} // namespace
