@@ -98,7 +98,7 @@ int chooseSoundFile(char (&path)[kTextBufferSize])
 
 void toggleSoundItem(UINT itemId, char (&path)[kTextBufferSize])
 {
-    if (menuItemState(itemId) != 0) {
+    if (isMenuItemChecked(itemId)) {
         path[0] = '\0';
         setMenuItemState(itemId, 0);
         return;

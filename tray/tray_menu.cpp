@@ -57,6 +57,11 @@ UINT menuItemState(UINT commandId)
     return info.fState;
 }
 
+bool isMenuItemChecked(UINT commandId)
+{
+    return (menuItemState(commandId) & MFS_CHECKED) != 0;
+}
+
 void setMenuItemState(UINT commandId, UINT state)
 {
     MENUITEMINFOA info = stateRecord(state);
@@ -91,7 +96,7 @@ void setHideTimeMenuEnabled(bool enabled)
 
 void selectHideTime(UINT commandId)
 {
-    if (menuItemState(commandId) == 0) {
+    if (!isMenuItemChecked(commandId)) {
         setMenuItemState(commandId, MFS_CHECKED);
         if (const HideTimeChoice* choice = findHideTimeById(static_cast<int>(commandId)))
             g_app.hideSeconds = choice->seconds;
@@ -106,7 +111,7 @@ void selectHideTime(UINT commandId)
 
 void toggleDisplayMessage()
 {
-    const bool turningOn = menuItemState(IDM_DISPLAY_MESSAGE) == 0;
+    const bool turningOn = !isMenuItemChecked(IDM_DISPLAY_MESSAGE);
     if (turningOn)
         openStatusWindow();
     else

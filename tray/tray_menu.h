@@ -24,4 +24,7 @@ void toggleDisplayMessage();
 
 // The state bits of an item found by command id anywhere in the menu.
 UINT menuItemState(UINT commandId);
+// Only the check mark counts: the item just chosen may still carry its
+// highlight when its command arrives.
+bool isMenuItemChecked(UINT commandId);
 void setMenuItemState(UINT commandId, UINT state);

@@ -37,6 +37,11 @@ check() {
     if "$@"; then e2e_log "ok: $what"; else e2e_fail "$what"; fi
 }
 
+# expect_eq DESCRIPTION EXPECTED ACTUAL: an equality, with what was seen when it fails.
+expect_eq() {
+    if [ "$2" = "$3" ]; then e2e_log "ok: $1"; else e2e_fail "$1: expected '$2', saw '$3'"; fi
+}
+
 e2e_cleanup() {
     local status=$?
     set +e
@@ -81,6 +86,9 @@ e2e_init() {
     cp -a "$template" "$E2E_WORK/prefix"
     export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all
     export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
+    # Wine's print spooler (loaded with the common dialogs) asks CUPS for printers
+    # at start-up; over a loopback that was taken down that connection would hang.
+    export CUPS_SERVER=/nonexistent/cups.sock
     # The first Wine process of the prefix starts its wineserver: in the namespace.
     in_ns wineserver -p
 }
@@ -164,11 +172,9 @@ exited_with() {  # exited_with NAME CODE
 
 peek() { in_ns "$WINE64" "$PEEK_EXE" "$@" 2>/dev/null | tr -d '\r'; }
 
-SHOT_COUNT=0
 # screenshot [NAME]: the whole desktop, kept in the work folder; prints its path.
 screenshot() {
-    SHOT_COUNT=$((SHOT_COUNT + 1))
-    local file="$E2E_WORK/shot-$SHOT_COUNT${1:+-$1}.png"
+    local file="$E2E_WORK/shot-$(date +%H%M%S-%N)${1:+-$1}.png"
     import -display "$DISPLAY" -window root "$file" 2>/dev/null
     echo "$file"
 }
@@ -185,4 +191,70 @@ tray_shows() {  # tray_shows broken|connected|none: exactly that one icon
     esac
 }
 
+window_shown() { [[ $(peek window "$1") == "visible=1" ]]; }
+
 lintora_processes() { pgrep -c -x 'Lintora.exe' || true; }
+
+# --- Driving the menu as a user does ------------------------------------------
+
+menu_open() { [ -n "$(peek menus)" ]; }
+
+# focus_menu: X keyboard focus on the open menu's own X window, so that keys
+# reach it. The window is known by its size (xdotool misreports the position
+# of these windows).
+focus_menu() {
+    local x y w h win
+    read -r x y w h < <(peek menus | tail -n 1) || return 1
+    for win in $(xdotool search --onlyvisible --class lintora.exe 2>/dev/null); do
+        if xdotool getwindowgeometry "$win" | grep -q "Geometry: ${w}x${h}\$"; then
+            xdotool windowfocus --sync "$win"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# right_click_icon / left_click_icon: a click on the notification icon.
+icon_click() {
+    local x y
+    read -r x y < <(python3 "$E2E_DIR/tray_icons.py" "$(screenshot)" --where)
+    xdotool mousemove "$x" "$y" click "$1"
+}
+
+# open_menu: right-click on the icon and wait for the menu, focused for keys.
+open_menu() {
+    icon_click 3
+    wait_until 10 menu_open && wait_until 5 focus_menu
+}
+
+keys() {
+    xdotool key --delay 200 "$@"
+    sleep 0.5
+}
+
+# menu KEYS...: opens the menu and presses the keys; Down selects the first
+# item of a freshly opened menu, Right opens a submenu at its first item.
+menu() {
+    open_menu || return 1
+    keys "$@"
+}
+
+# marks_of_open_menu [N]: check marks and grayed lines of the N-th open menu
+# (1: the deepest open submenu).
+marks_of_open_menu() {
+    local x y w h
+    read -r x y w h < <(peek menus | sed -n "${1:-1}p")
+    python3 "$E2E_DIR/menu_marks.py" "$(screenshot)" "$x" "$y" "$w" "$h"
+}
+
+config_value() { tr -d '\r' <"$APP_DIR/config.ini" | sed -n "s/^$1=//p"; }
+config_stamp() { stat -c '%.9Y %s' "$APP_DIR/config.ini"; }
+
+# type_into CAPTION ID TEXT: clicks into a control of a dialog and types.
+type_into() {
+    local x y
+    read -r x y < <(peek control "$1" "$2") || return 1
+    xdotool mousemove "$x" "$y" click 1
+    sleep 0.3
+    xdotool type --delay 20 "$3"
+}

@@ -1,12 +1,16 @@
 // Looks at a running Lintora from outside, as another program on the same
 // Wine desktop can: finds its windows, reads their texts, posts commands.
 //   lintora_peek main                 found=0|1 visible=0|1 class=... title=...
-//   lintora_peek status               found=0|1 visible=0|1 x=.. y=.. text=... ok=... icon=0|1
+//   lintora_peek status               found=0|1 visible=0|1 x=.. y=.. ok=... text=...
 //   lintora_peek command ID           posts WM_COMMAND ID to the main window
 //   lintora_peek remove-icon UID      deletes the notification icon UID of the main window
 //   lintora_peek taskbar-created      sends "TaskbarCreated" to the main window
+//   lintora_peek window CAPTION       visible=0|1 (a dialog window with that caption)
+//   lintora_peek control CAPTION ID   "X Y", the middle of a control of that window
 //   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
 //   lintora_peek dismiss CAPTION      presses OK on every such message box
+//   lintora_peek menus                "X Y W H" for each popup menu on screen, the
+//                                     deepest open submenu first; nothing when none
 #include <windows.h>
 #include <shellapi.h>
 
@@ -41,9 +45,8 @@ int printStatus()
         GetDlgItemTextA(status, IDOK, ok, sizeof ok);
         GetWindowRect(status, &rect);
     }
-    const bool icon = status && SendMessageA(status, WM_GETICON, ICON_SMALL, 0) != 0;
-    std::printf("found=%d visible=%d x=%ld y=%ld ok=%s icon=%d text=%s\n", status != nullptr,
-                status && IsWindowVisible(status), rect.left, rect.top, ok, icon, text);
+    std::printf("found=%d visible=%d x=%ld y=%ld ok=%s text=%s\n", status != nullptr,
+                status && IsWindowVisible(status), rect.left, rect.top, ok, text);
     return 0;
 }
 
@@ -118,6 +121,36 @@ int removeIcon(UINT id)
     return 0;
 }
 
+BOOL CALLBACK printMenuWindow(HWND window, LPARAM)
+{
+    char cls[16];
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    }
+    return TRUE;
+}
+
+int printControl(const char* caption, int id)
+{
+    const BoxSearch search = findBoxes(caption);
+    const HWND control = search.first ? GetDlgItem(search.first, id) : nullptr;
+    if (control == nullptr)
+        return 1;
+    RECT rect;
+    GetWindowRect(control, &rect);
+    std::printf("%ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    return 0;
+}
+
+int printMenus()
+{
+    EnumWindows(printMenuWindow, 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -134,6 +167,12 @@ int main(int argc, char** argv)
         result = removeIcon(static_cast<UINT>(std::atoi(argv[2])));
     else if (std::strcmp(verb, "taskbar-created") == 0)
         result = PostMessageA(findMainWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
+    else if (std::strcmp(verb, "window") == 0 && argc > 2)
+        result = std::printf("visible=%d\n", findBoxes(argv[2]).count > 0) < 0;
+    else if (std::strcmp(verb, "control") == 0 && argc > 3)
+        result = printControl(argv[2], std::atoi(argv[3]));
+    else if (std::strcmp(verb, "menus") == 0)
+        result = printMenus();
     else if (std::strcmp(verb, "boxes") == 0 && argc > 2)
         result = printBoxes(argv[2]);
     else if (std::strcmp(verb, "dismiss") == 0 && argc > 2)

@@ -14,7 +14,7 @@ start_lintora first
 check "the Broken icon appears alone while the network is down" wait_until 30 tray_shows broken
 check "the hidden main window exists with its class and title" \
     [ "$(peek main)" = "found=1 visible=0 class=Lintora? title=Lintora?" ]
-cp "$(screenshot broken)" "$E2E_WORK/broken.png"
+[ -n "${LINTORA_SHOTS:-}" ] && convert "$(screenshot)" -crop 200x40+824+728 +repage "$LINTORA_SHOTS/tray-broken.png"
 
 loopback up
 check "loopback up: the Connected icon replaces it" wait_until 30 tray_shows connected
@@ -22,7 +22,7 @@ loopback down
 check "loopback down: Broken again" wait_until 40 tray_shows broken
 loopback up
 check "loopback up again: Connected again" wait_until 30 tray_shows connected
-cp "$(screenshot connected)" "$E2E_WORK/connected.png"
+[ -n "${LINTORA_SHOTS:-}" ] && convert "$(screenshot)" -crop 200x40+824+728 +repage "$LINTORA_SHOTS/tray-connected.png"
 
 # The task bar re-created: the shell forgot the icon; the program adds it again.
 check "the icon can be taken away" [ "$(peek remove-icon 102)" = "removed=1" ]
@@ -71,5 +71,4 @@ for mode in max min; do
     check "started with $mode: exits with 0" wait_until 20 exited_with "show-$mode" 0
 done
 
-[ -n "${LINTORA_SHOTS:-}" ] && cp "$E2E_WORK"/broken.png "$E2E_WORK"/connected.png "$LINTORA_SHOTS"/ 2>/dev/null
 e2e_finish

@@ -152,6 +152,14 @@ TEST_F(SoundChoiceTest, AFileThatIsNotAWaveIsRefusedWithTheErrorBox)
     EXPECT_STREQ(g_app.upSoundPath, "");
 }
 
+TEST_F(SoundChoiceTest, AHighlightedUncheckedItemOpensTheDialog)
+{
+    setMenuItemState(IDM_SOUND_UP, MFS_HILITE);  // as the menu leaves the item it closed on
+    const Driver driver = toggleUpSound(goodWave);
+    EXPECT_TRUE(driver.dialogSeen);
+    EXPECT_TRUE(upChecked());
+}
+
 TEST_F(SoundChoiceTest, CancelChangesNothing)
 {
     const Driver driver = toggleUpSound("");

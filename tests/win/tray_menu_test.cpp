@@ -124,6 +124,19 @@ TEST_F(TrayMenuTest, EnableDisplayMessageTogglesTheStatusWindow)
     EXPECT_EQ(config(), "[config]\r\nuse_dialog_message=no\r\nping_time_interval=60\r\n");
 }
 
+TEST_F(TrayMenuTest, TheHighlightOfTheChosenItemIsNoCheckMark)
+{
+    buildTrayMenu();
+    setMenuItemState(105, MFS_HILITE);  // as the menu leaves the item it closed on
+    command(105);
+    EXPECT_NE(g_app.statusWindow, nullptr) << "turned on, not off";
+    EXPECT_TRUE(checked(105));
+    setMenuItemState(112, MFS_HILITE);
+    command(112);
+    EXPECT_EQ(g_app.hideSeconds, 20);
+    EXPECT_EQ(checkedHideTime(), 112u);
+}
+
 TEST_F(TrayMenuTest, ChoosingAHideTimeWritesOnlyOnAChange)
 {
     buildTrayMenu();
