@@ -9,6 +9,8 @@ cd "$root"
 source scripts/wine_env.sh
 
 bash scripts/install_deps.sh || exit 1
+# Screenshots for the README, when asked for: LINTORA_SHOTS=docs.
+[ -n "${LINTORA_SHOTS:-}" ] && export LINTORA_SHOTS=$(cd "$LINTORA_SHOTS" && pwd)
 
 build() {  # build DIR [cmake options...]
     local dir=$1
@@ -20,6 +22,7 @@ mkdir -p build
 build native -DCMAKE_BUILD_TYPE=Debug -DLINTORA_TESTS=ON || exit 1
 build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DLINTORA_TESTS=ON || exit 1
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DLINTORA_TESTS=ON || exit 1
+CC=clang CXX=clang++ build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINTORA_TESTS=ON -DLINTORA_FUZZ=ON || exit 1
 
 XVFB_PID=""
 cleanup() {
@@ -42,13 +45,15 @@ wineserver -p
 
 passed=0
 failed=0
-run_ctest() {  # run_ctest DIR
-    local log="build/$1.ctest.log"
-    (cd "build/$1" && ctest --output-on-failure --timeout 600) 2>&1 | tee "$log"
+run_ctest() {  # run_ctest DIR [ctest options]
+    local dir=$1
+    shift
+    local log="build/$dir.ctest.log"
+    (cd "build/$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee "$log"
     local line
     line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
     if [ -z "$line" ]; then
-        echo "no test summary from build/$1"
+        echo "no test summary from build/$dir"
         failed=$((failed + 1))
         return
     fi
@@ -59,6 +64,7 @@ run_ctest() {  # run_ctest DIR
     failed=$((failed + bad))
 }
 run_ctest native
+run_ctest fuzz -R '^fuzz\.'
 run_ctest win32
 run_ctest win64
 

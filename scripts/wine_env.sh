@@ -2,6 +2,9 @@
 export WINEDEBUG=${WINEDEBUG:--all}
 # No sound device on build machines; keep the drivers quiet. No menu entries.
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
+# Wine's print spooler, loaded with the common dialogs, asks CUPS for printers
+# in every process: point it at nothing so that it gives up at once.
+export CUPS_SERVER=${CUPS_SERVER:-/nonexistent/cups.sock}
 WINE64=/usr/lib/wine/wine64
 
 # start_xvfb: a private X display in the background; sets DISPLAY and XVFB_PID.

@@ -224,7 +224,10 @@ icon_click() {
 # open_menu: right-click on the icon and wait for the menu, focused for keys.
 open_menu() {
     icon_click 3
-    wait_until 10 menu_open && wait_until 5 focus_menu
+    wait_until 10 menu_open || return 1
+    # Off the icon, so that its tip does not cover the menu.
+    xdotool mousemove 300 300
+    wait_until 5 focus_menu
 }
 
 keys() {

@@ -6,10 +6,15 @@
   icmp_tool.py requests FILE       one line per echo request recorded:
                                    "size identifier sequence checksum-ok payload-ok"
   icmp_tool.py replies FILE        the number of echo replies recorded
+  icmp_tool.py forge SECONDS       sends forged ICMP to 127.0.0.1 for that
+                                   long: echo replies with other numbers or
+                                   bad checksums, truncated messages, long IP
+                                   headers, other types; prints the count sent
 """
 import socket
 import struct
 import sys
+import time
 
 
 def capture(path):
@@ -51,9 +56,53 @@ def requests(path):
         print(len(icmp), ident, seq, ok, pay)
 
 
+def forged_datagrams(serial):
+    """Datagrams that must never count as the answer to a probe of ours."""
+    ident = 40000 + serial % 20000  # never a number of ours: those start at 1
+    payload = bytes(range(0x20, 0x40))
+
+    def icmp(kind, code, ident, seq, data=b"\0" * 5 + payload, good_sum=True):
+        body = bytearray(struct.pack("<BBHHH", kind, code, 0, ident, seq) + data)
+        total = checksum(bytes(body))
+        struct.pack_into("<H", body, 2, total if good_sum else (total ^ 0x5A5A))
+        return bytes(body)
+
+    def ip(message, options=b""):
+        ihl = 5 + len(options) // 4
+        header = struct.pack("!BBHHHBBH4s4s", 0x40 | ihl, 0, 20 + len(options) + len(message), serial & 0xFFFF,
+                             0, 64, 1, 0, socket.inet_aton("127.0.0.1"), socket.inet_aton("127.0.0.1"))
+        return header + options + message
+
+    small = serial % 50 + 1  # a number a probe of ours may well be using
+    return [
+        ip(icmp(0, 0, ident, ident)),                      # reply with other numbers
+        ip(icmp(0, 0, small, small, good_sum=False)),       # plausible numbers, bad checksum
+        ip(icmp(0, 0, small, small)[:4]),                   # truncated before the numbers
+        ip(icmp(0, 0, ident, ident), b"\x01" * 40),        # IHL 15: 40 bytes of options
+        ip(icmp(0, 1, small, small)),                       # echo reply with a code
+        ip(icmp(3, 1, small, small)),                       # destination unreachable
+        ip(icmp(11, 0, small, small)),                      # time exceeded
+        ip(icmp(8, 0, small, small)),                       # an echo request, as our own looks
+    ]
+
+
+def forge(seconds):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_RAW)
+    sock.setsockopt(socket.IPPROTO_IP, socket.IP_HDRINCL, 1)
+    end = time.monotonic() + float(seconds)
+    sent, serial = 0, 0
+    while time.monotonic() < end:
+        for datagram in forged_datagrams(serial):
+            sock.sendto(datagram, ("127.0.0.1", 0))
+            sent += 1
+        serial += 1
+        time.sleep(0.02)
+    print(sent)
+
+
 def replies(path):
     print(sum(1 for icmp in messages(path) if icmp[0] == 0))
 
 
 if __name__ == "__main__":
-    {"capture": capture, "requests": requests, "replies": replies}[sys.argv[1]](sys.argv[2])
+    {"capture": capture, "requests": requests, "replies": replies, "forge": forge}[sys.argv[1]](sys.argv[2])

@@ -7,12 +7,16 @@
 //   lintora_peek taskbar-created      sends "TaskbarCreated" to the main window
 //   lintora_peek window CAPTION       visible=0|1 (a dialog window with that caption)
 //   lintora_peek control CAPTION ID   "X Y", the middle of a control of that window
+//   lintora_peek resources            threads=N handles=N gdi=N user=N of the running Lintora
+//   lintora_peek watch                prints "MS TEXT" (milliseconds since the Unix epoch) each
+//                                     time the status text or the visibility changes, until killed
 //   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
 //   lintora_peek dismiss CAPTION      presses OK on every such message box
 //   lintora_peek menus                "X Y W H" for each popup menu on screen, the
 //                                     deepest open submenu first; nothing when none
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -145,6 +149,74 @@ int printControl(const char* caption, int id)
     return 0;
 }
 
+DWORD lintoraProcessId()
+{
+    DWORD pid = 0;
+    if (const HWND main = findMainWindow())
+        GetWindowThreadProcessId(main, &pid);
+    return pid;
+}
+
+int countThreads(DWORD pid)
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == pid)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+int printResources()
+{
+    const DWORD pid = lintoraProcessId();
+    if (pid == 0)
+        return 1;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+    DWORD handles = 0;
+    if (process)
+        GetProcessHandleCount(process, &handles);
+    const DWORD gdi = process ? GetGuiResources(process, GR_GDIOBJECTS) : 0;
+    const DWORD user = process ? GetGuiResources(process, GR_USEROBJECTS) : 0;
+    if (process)
+        CloseHandle(process);
+    std::printf("threads=%d handles=%lu gdi=%lu user=%lu\n", countThreads(pid), handles, gdi, user);
+    return 0;
+}
+
+long long unixMilliseconds()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
+}
+
+int watchStatus()
+{
+    char last[300] = "-";
+    for (;;) {
+        const HWND status = FindWindowA("#32770", "Lintora?");
+        char now[300] = "none";
+        if (status) {
+            char text[256] = "";
+            GetDlgItemTextA(status, 1000, text, sizeof text);
+            std::snprintf(now, sizeof now, "%s %s", IsWindowVisible(status) ? "shown" : "hidden", text);
+        }
+        if (std::strcmp(now, last) != 0) {
+            std::printf("%lld %s\n", unixMilliseconds(), now);
+            std::fflush(stdout);
+            std::memcpy(last, now, sizeof last);
+        }
+        Sleep(10);
+    }
+}
+
 int printMenus()
 {
     EnumWindows(printMenuWindow, 0);
@@ -171,6 +243,10 @@ int main(int argc, char** argv)
         result = std::printf("visible=%d\n", findBoxes(argv[2]).count > 0) < 0;
     else if (std::strcmp(verb, "control") == 0 && argc > 3)
         result = printControl(argv[2], std::atoi(argv[3]));
+    else if (std::strcmp(verb, "resources") == 0)
+        result = printResources();
+    else if (std::strcmp(verb, "watch") == 0)
+        result = watchStatus();
     else if (std::strcmp(verb, "menus") == 0)
         result = printMenus();
     else if (std::strcmp(verb, "boxes") == 0 && argc > 2)

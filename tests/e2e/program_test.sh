@@ -48,15 +48,15 @@ peek command 107 >/dev/null
 check "Exit ends the program with 0" wait_until 20 exited_with first 0
 check "and leaves no icon" wait_until 10 tray_shows none
 
-# Ten copies at once: exactly one keeps running, the others are refused.
-for i in $(seq 1 10); do start_lintora "many$i"; done
+# Twenty copies at once: exactly one keeps running, the others are refused.
+for i in $(seq 1 20); do start_lintora "many$i"; done
 refused() {
     peek dismiss "Already running" >/dev/null
     local n=0
-    for i in $(seq 1 10); do exited_with "many$i" 0 && n=$((n + 1)); done
-    [ "$n" = 9 ]
+    for i in $(seq 1 20); do exited_with "many$i" 0 && n=$((n + 1)); done
+    [ "$n" = 19 ]
 }
-check "of ten copies started at once nine are refused and exit with 0" wait_until 90 refused
+check "of twenty copies started at once nineteen are refused and exit with 0" wait_until 120 refused
 check "exactly one keeps running" [ "$(lintora_processes)" = 1 ]
 check "and shows its icon" wait_until 30 tray_shows connected
 peek command 107 >/dev/null

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Measures Lintora and writes docs/benchmarks.md: footprint, detection latency
+# (with a histogram), soak, idle cost and fuzzing. Needs root; takes about an
+# hour with the defaults:
+#   bash bench/run_benchmarks.sh [CHANGES_EACH_WAY=50] [IDLE_SECONDS=600] [FUZZ_RUNS=10000000]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source scripts/wine_env.sh
+CHANGES=${1:-50}
+IDLE=${2:-600}
+FUZZ_RUNS=${3:-10000000}
+OUT=$root/build/bench
+rm -rf "$OUT"
+mkdir -p "$OUT"
+
+bash scripts/install_deps.sh
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null && cmake --build build/win32 -j2 >/dev/null || exit 1
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null && cmake --build build/win64 -j2 >/dev/null || exit 1
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DLINTORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build/fuzz -j2 >/dev/null || exit 1
+boot_prefix "$root/build/wine/template"
+export LINTORA_WINE_TEMPLATE="$root/build/wine/template"
+
+# Fuzzing, natively with the sanitizers.
+for target in echo_reply setting_values; do
+    build/fuzz/tests/fuzz/${target}_fuzz -runs="$FUZZ_RUNS" -seed=1 -max_len=400 -print_final_stats=1 \
+        tests/fuzz/corpus/$target >"$OUT/fuzz-$target.log" 2>&1
+    echo "$?" >"$OUT/fuzz-$target.status"
+done
+
+bash bench/live_benchmarks.sh "$OUT" "$CHANGES" 1000 "$IDLE" | tee "$OUT/live.log"
+
+python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")
+python3 bench/report.py "$OUT" "$CHANGES" "$IDLE" "$FUZZ_RUNS" >docs/benchmarks.md
+echo "wrote docs/benchmarks.md"
