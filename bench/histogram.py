@@ -40,7 +40,7 @@ def main(out, path):
                "-draw", f"text {W // 2 - 120},{H - 12} 'seconds from the change to the status window'",
                "-fill", colours["up"], "-draw", f"text {left + 20},{top_m - 15} 'restored (n={len(data['up'])})'",
                "-fill", colours["down"], "-draw", f"text {left + 200},{top_m - 15} 'lost (n={len(data['down'])})'"]
-    subprocess.run(["convert", "-size", f"{W}x{H}", "xc:white"] + draw + axes + labels + [out], check=True)
+    subprocess.run(["convert", "-size", f"{W}x{H}", "xc:white", "-font", "DejaVu-Sans", "-pointsize", "13"] + draw + axes + labels + [out], check=True)
 
 
 if __name__ == "__main__":

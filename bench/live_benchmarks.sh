@@ -22,7 +22,7 @@ loopback up
 start_bg in_ns python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/wire.hex"
 start_lintora soak
 wait_until 30 tray_shows connected || { echo "Lintora did not come up"; exit 1; }
-start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch | tr -d "\r" >"$4"' _ "$E2E_NS" "$WINE64" "$PEEK_EXE" "$E2E_WORK/watch.log"
+start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$WINE64" "$PEEK_EXE" "$E2E_WORK/watch.log"
 
 probes() { python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/wire.hex" | awk '$5 == "ok"' | wc -l | awk '{print int($1 / 4)}'; }
 next_sample=0
@@ -31,7 +31,11 @@ sample() {
     local p
     p=$(probes)
     if [ "$p" -ge "$next_sample" ]; then
-        printf '%s\t%s\t%s\n' "$p" "$changes_done" "$(peek resources)" >>"$OUT/soak.tsv"
+        local pid
+        pid=$(pgrep -x Lintora.exe | head -n 1)
+        # What Wine reports of the process, and what Linux sees of it.
+        printf '%s\t%s\t%s fds=%s rss_kib=%s\n' "$p" "$changes_done" "$(peek resources)" \
+            "$(ls "/proc/$pid/fd" | wc -l)" "$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")" >>"$OUT/soak.tsv"
         next_sample=$(( (p / 100 + 1) * 100 ))
     fi
 }
@@ -47,7 +51,7 @@ for i in $(seq 1 $((2 * CHANGES))); do
     seen=""
     deadline=$((SECONDS + 60))
     while [ -z "$seen" ] && [ $SECONDS -lt $deadline ]; do
-        seen=$(awk -v t0="$t0" -v text="$text" '$1 >= t0 && substr($0, index($0, " ") + 1) == "shown " text { print $1; exit }' "$E2E_WORK/watch.log")
+        seen=$(awk -v t0="$t0" -v text="$text" '{ sub(/\r$/, "") } $1 >= t0 && substr($0, index($0, " ") + 1) == "shown " text { print $1; exit }' "$E2E_WORK/watch.log")
         [ -z "$seen" ] && sleep 0.05
     done
     if [ -z "$seen" ]; then
@@ -63,7 +67,7 @@ done
 [ "$direction" = up ] || { loopback up; wait_until 40 tray_shows connected; }
 while [ "$(probes)" -lt "$MIN_PROBES" ]; do sleep 10; sample; done
 sample
-shown_lines=$(grep -c ' shown Internet' "$E2E_WORK/watch.log")
+shown_lines=$(grep -c ' shown Internet' "$E2E_WORK/watch.log" || true)
 printf 'missed\t%s\nstatus_changes_seen\t%s\nchanges_made\t%s\nprobes\t%s\n' \
     "$missed" "$shown_lines" "$((2 * CHANGES))" "$(probes)" >"$OUT/counts.tsv"
 peek command 107 >/dev/null
@@ -75,7 +79,6 @@ start_lintora idle
 wait_until 30 tray_shows connected
 pid=$(pgrep -x Lintora.exe | head -n 1)
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-server=$(pgrep -f "wineserver" | while read -r p; do [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" != "" ] && echo "$p"; done | head -n 1)
 t0=$(ticks)
 w0=$(date +%s.%N)
 sleep "$IDLE_SECONDS"

@@ -42,10 +42,12 @@ def main(out, changes, idle_seconds, fuzz_runs):
     print(f"Made by `bash bench/run_benchmarks.sh {changes} {idle_seconds} {fuzz_runs}` on "
           f"{sh('date -u +%Y-%m-%d')}.\n")
     cpu = sh("grep -m1 'model name' /proc/cpuinfo | cut -d: -f2").strip()
-    print(f"Machine: {os.cpu_count()} cores ({cpu}), {sh('free -g | awk \"/Mem:/ {print \\$2}\"')} GiB, "
-          f"Linux {platform.release()}, {sh('wine64 --version 2>/dev/null || /usr/lib/wine/wine64 --version')}, "
-          f"MinGW-w64 GCC {sh('i686-w64-mingw32-gcc -dumpversion')}. The 64-bit build runs under Wine in a "
-          "network namespace whose loopback stands in for the internet; the 32-bit release cannot run here.\n")
+    memory = sh("free -g | awk '/Mem:/ {print $2}'")
+    wine = sh("/usr/lib/wine/wine64 --version")
+    gcc = sh("i686-w64-mingw32-gcc -dumpversion")
+    print(f"Machine: {os.cpu_count()} cores ({cpu}), {memory} GiB, Linux {platform.release()}, {wine}, "
+          f"MinGW-w64 GCC {gcc}. The 64-bit build runs under Wine in a network namespace whose loopback "
+          "stands in for the internet; the 32-bit release cannot run here.\n")
 
     print("## Footprint\n")
     rows = [["build", "size (bytes)", "imports"]]
@@ -82,13 +84,15 @@ def main(out, changes, idle_seconds, fuzz_runs):
     print("## Soak\n")
     print(f"Interval 1 s, {counts.get('probes', '?')} probes and {made} changes of state. The helper samples "
           "every 100 probes (probes counted from the requests on the wire, four to a probe).\n")
-    rows = [["probes", "changes", "threads", "handles", "GDI objects", "USER objects"]]
+    rows = [["probes", "changes", "threads", "handles", "GDI objects", "USER objects", "open fds", "RSS (KiB)"]]
     for r in soak:
         kv = dict(x.split("=") for x in r[2].split())
-        rows.append([r[0], r[1], kv.get("threads"), kv.get("handles"), kv.get("gdi"), kv.get("user")])
+        rows.append([r[0], r[1], kv.get("threads"), kv.get("handles"), kv.get("gdi"), kv.get("user"),
+                     kv.get("fds"), kv.get("rss_kib")])
     print(table(rows) + "\n")
-    print("Wine answers `GetGuiResources` with 0 for both kinds, so the GUI object counts say nothing here; "
-          "the handle count comes from `GetProcessHandleCount`.\n")
+    print("Wine answers `GetProcessHandleCount` and `GetGuiResources` with 0, so those columns say nothing "
+          "here; what Linux sees of the process (its open file descriptors, which include the sockets and "
+          "files Wine holds for it, and its resident memory) stands in for them.\n")
 
     print("## Idle cost\n")
     idle = dict(l.split("\t") for l in read(f"{out}/idle.tsv").splitlines() if "\t" in l)

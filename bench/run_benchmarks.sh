@@ -29,7 +29,7 @@ for target in echo_reply setting_values; do
     echo "$?" >"$OUT/fuzz-$target.status"
 done
 
-bash bench/live_benchmarks.sh "$OUT" "$CHANGES" 1000 "$IDLE" | tee "$OUT/live.log"
+bash bench/live_benchmarks.sh "$OUT" "$CHANGES" "${MIN_PROBES:-1000}" "$IDLE" | tee "$OUT/live.log"
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")
 python3 bench/report.py "$OUT" "$CHANGES" "$IDLE" "$FUZZ_RUNS" >docs/benchmarks.md
