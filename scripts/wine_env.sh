@@ -1,4 +1,5 @@
-# Sourced by the scripts: the Wine settings every run here uses.
+# Sourced by the scripts and the end-to-end harness: the Wine settings every
+# run here uses, and helpers for an X display and a prefix.
 export WINEDEBUG=${WINEDEBUG:--all}
 # No sound device on build machines; keep the drivers quiet. No menu entries.
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
@@ -10,7 +11,7 @@ WINE64=/usr/lib/wine/wine64
 # start_xvfb: a private X display in the background; sets DISPLAY and XVFB_PID.
 start_xvfb() {
     local n
-    for n in $(seq 60 89); do
+    for n in $(seq 60 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

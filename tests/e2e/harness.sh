@@ -14,7 +14,7 @@ set -euo pipefail
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
-WINE64=/usr/lib/wine/wine64
+source "$SOURCE_DIR/scripts/wine_env.sh"
 PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_hosts.cpp")
 
 E2E_NS=""
@@ -80,15 +80,10 @@ e2e_init() {
     local template=${LINTORA_WINE_TEMPLATE:-}
     if [ -z "$template" ] || [ ! -f "$template/system.reg" ]; then
         template="$E2E_WORK/template"
-        WINEPREFIX="$template" WINEDEBUG=-all wineboot -i >/dev/null 2>&1
-        WINEPREFIX="$template" wineserver -w
+        boot_prefix "$template"
     fi
     cp -a "$template" "$E2E_WORK/prefix"
-    export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all
-    export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
-    # Wine's print spooler (loaded with the common dialogs) asks CUPS for printers
-    # at start-up; over a loopback that was taken down that connection would hang.
-    export CUPS_SERVER=/nonexistent/cups.sock
+    export WINEPREFIX="$E2E_WORK/prefix"
     # The first Wine process of the prefix starts its wineserver: in the namespace.
     in_ns wineserver -p
 }
@@ -101,14 +96,8 @@ loopback() { in_ns ip link set lo "$1"; }
 # e2e_start_display: an Xvfb display of the test's own, and a Wine desktop
 # that every Wine program of the prefix opens its windows in.
 e2e_start_display() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-    done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    E2E_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    start_xvfb
+    E2E_XVFB_PID=$XVFB_PID
     in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
     in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
 }
