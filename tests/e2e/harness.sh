@@ -182,7 +182,17 @@ tray_shows() {  # tray_shows broken|connected|none: exactly that one icon
 
 window_shown() { [[ $(peek window "$1") == "visible=1" ]]; }
 
-lintora_processes() { pgrep -c -x 'Lintora.exe' || true; }
+# lintora_pids: the Lintora processes of this test's namespace (other tests
+# or benchmarks may run copies of their own).
+lintora_pids() {
+    local pid
+    for pid in $(ip netns pids "$E2E_NS" 2>/dev/null); do
+        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Lintora.exe ] && echo "$pid"
+    done
+    return 0
+}
+
+lintora_processes() { lintora_pids | wc -l; }
 
 # --- Driving the menu as a user does ------------------------------------------
 
