@@ -3,9 +3,9 @@
 # need, when any of them is missing. Needs root.
 set -euo pipefail
 packages=(
-    cmake g++ clang googletest libgtest-dev python3 iproute2
+    cmake g++ clang libclang-rt-14-dev googletest libgtest-dev python3 iproute2 procps
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 xvfb xdotool imagemagick x11-utils
+    wine wine64 xvfb xdotool imagemagick
 )
 missing=()
 for package in "${packages[@]}"; do
