@@ -32,7 +32,7 @@ sample() {
     p=$(probes)
     if [ "$p" -ge "$next_sample" ]; then
         local pid
-        pid=$(pgrep -x Lintora.exe | head -n 1)
+        pid=$(lintora_pids | head -n 1)
         # What Wine reports of the process, and what Linux sees of it.
         printf '%s\t%s\t%s fds=%s rss_kib=%s\n' "$p" "$changes_done" "$(peek resources)" \
             "$(ls "/proc/$pid/fd" | wc -l)" "$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")" >>"$OUT/soak.tsv"
@@ -77,7 +77,7 @@ wait_until 20 exited_with soak 0
 rm -f "$APP_DIR/config.ini"
 start_lintora idle
 wait_until 30 tray_shows connected
-pid=$(pgrep -x Lintora.exe | head -n 1)
+pid=$(lintora_pids | head -n 1)
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 t0=$(ticks)
 w0=$(date +%s.%N)

@@ -58,9 +58,9 @@ def main(out, changes, idle_seconds, fuzz_runs):
     print(table(rows) + "\n")
     soak = [l.split("\t") for l in read(f"{out}/soak.tsv").splitlines() if l.strip()]
     if soak:
-        print(f"Threads of the running program (Toolhelp snapshot from a helper in the same prefix): "
-              f"`{soak[0][2].split()[0]}` at the first sample, "
-              f"{sorted(set(r[2].split()[0] for r in soak))} over all samples.\n")
+        threads = sorted(set(r[2].split()[0].split("=")[1] for r in soak))
+        print(f"Threads of the running program, counted with a Toolhelp snapshot by a helper in the same "
+              f"prefix at each of the {len(soak)} soak samples: {', '.join(threads)}.\n")
 
     print("## Detection latency\n")
     lat = [l.split("\t") for l in read(f"{out}/latency.tsv").splitlines() if l.strip()]
@@ -101,7 +101,9 @@ def main(out, changes, idle_seconds, fuzz_runs):
         ticks = int(idle["cpu_ticks"])
         hz = int(idle["clk_tck"])
         print(f"Connected, default interval (60 s), {secs:.0f} s: {ticks} ticks of {1000 // hz} ms of CPU time "
-              f"(user + system) = {ticks / hz / secs * 100:.4f} % of one core.\n")
+              f"(user + system) = {ticks / hz / secs * 100:.4f} % of one core, as /proc counts it for the "
+              "Lintora process. Under Wine the socket calls are partly served by the wineserver, whose "
+              "time is shared by every program of the prefix and not counted here.\n")
 
     print("## Fuzzing\n")
     rows = [["target", "executions", "seconds", "findings"]]
