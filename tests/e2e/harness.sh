@@ -180,8 +180,6 @@ tray_shows() {  # tray_shows broken|connected|none: exactly that one icon
     esac
 }
 
-window_shown() { [[ $(peek window "$1") == "visible=1" ]]; }
-
 # lintora_pids: the Lintora processes of this test's namespace (other tests
 # or benchmarks may run copies of their own).
 lintora_pids() {
@@ -250,6 +248,12 @@ marks_of_open_menu() {
 }
 
 config_value() { tr -d '\r' <"$APP_DIR/config.ini" | sed -n "s/^$1=//p"; }
+config_is() { [ "$(config_value "$1")" = "$2" ]; }
+
+# peek_matches PATTERN ARGS...: what the helper says matches a bash pattern.
+# (A function, so that check and wait_until can poll it directly.)
+# shellcheck disable=SC2053
+peek_matches() { [[ $(peek "${@:2}") == $1 ]]; }
 config_stamp() { stat -c '%.9Y %s' "$APP_DIR/config.ini"; }
 
 # type_into CAPTION ID TEXT: clicks into a control of a dialog and types.

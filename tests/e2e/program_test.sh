@@ -32,9 +32,7 @@ check "after TaskbarCreated the icon of the current state is back" wait_until 10
 
 # A second copy is refused with a message box and ends with 0.
 start_lintora second
-check "the second copy shows one 'Already running' box" wait_until 20 \
-    bash -c '[[ $(ip netns exec "$1" "$2" "$3" boxes "Already running" 2>/dev/null | tr -d "\r") == count=1* ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+check "the second copy shows one 'Already running' box" wait_until 20 peek_matches 'count=1*' boxes "Already running"
 check "with the exact text" \
     [ "$(peek boxes 'Already running')" = 'count=1 text=Another instance of "Lintora?" application is already running.' ]
 screenshot already-running >/dev/null

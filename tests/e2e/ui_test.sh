@@ -21,25 +21,24 @@ check "a stored hide time not in the menu is written back as 0" [ "$(config_valu
 # Clicks on the icon: the left button opens nothing, the right one the menu.
 icon_click 1
 sleep 1
-check "a left click opens no menu" bash -c '! [ -n "$1" ]' _ "$(peek menus)"
+check "a left click opens no menu" peek_matches "" menus
 check "a right click opens the menu" open_menu
 expect_eq "no sound is checked at start-up" "lines=5 marks=0,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
 keys Down Down Down Right
 expect_eq "messages off: Enable Display Message unchecked, Set Auto Hide Time grayed" "lines=2 marks=0,0 grayed=0,1" "$(marks_of_open_menu)"
 keys Escape Escape Escape
-wait_until 5 bash -c '! ip netns exec "$1" "$2" "$3" menus 2>/dev/null | grep -q .' _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+wait_until 5 peek_matches "" menus
 
 # Enable Display Message: written at once, the window shows at the next change.
 menu Down Down Down Right Return
-check "Enable Display Message writes use_dialog_message=yes" wait_until 5 \
-    bash -c '[ "$(tr -d "\r" <"$1" | sed -n "s/^use_dialog_message=//p")" = yes ]' _ "$APP_DIR/config.ini"
+check "Enable Display Message writes use_dialog_message=yes" wait_until 5 config_is use_dialog_message yes
 menu Down Down Down Right
 expect_eq "messages on: checked, and Set Auto Hide Time enabled" "lines=2 marks=1,0 grayed=0,0" "$(marks_of_open_menu)"
 keys Down Right Down Down Down
 expect_eq "Never is the hide time" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 [ -n "$SHOTS" ] && convert "$(screenshot)" -crop 420x260+604+508 +repage "$SHOTS/menu.png"
 keys Return
-check "30 s chosen: 30 written" wait_until 5 bash -c '[ "$(tr -d "\r" <"$1" | sed -n "s/^message_hide_time=//p")" = 30 ]' _ "$APP_DIR/config.ini"
+check "30 s chosen: 30 written" wait_until 5 config_is message_hide_time 30
 stamp=$(config_stamp)
 sleep 1.1
 menu Down Down Down Right Down Right
@@ -50,62 +49,54 @@ check "choosing 30 s again writes nothing" [ "$(config_stamp)" = "$stamp" ]
 
 # A 10 s auto-hide: the countdown on the button, then the window hides itself.
 menu Down Down Down Right Down Right Down Return
-check "10 s chosen" wait_until 5 bash -c '[ "$(tr -d "\r" <"$1" | sed -n "s/^message_hide_time=//p")" = 10 ]' _ "$APP_DIR/config.ini"
+check "10 s chosen" wait_until 5 config_is message_hide_time 10
 loopback down
 check "on the change the status window shows the broken text" wait_until 40 \
-    bash -c '[[ $(ip netns exec "$1" "$2" "$3" status 2>/dev/null | tr -d "\r") == *"visible=1"*"text=Internet connection is broken." ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+    peek_matches '*visible=1*text=Internet connection is broken.' status
 status=$(peek status)
 e2e_log "status: $status"
-check "the button counts down from OK[10]" bash -c '[[ $1 =~ ok=OK\[(10|9|8)\] ]]' _ "$status"
+check "the button counts down from OK[10]" grep -Eq 'ok=OK\[(10|9|8)\]' <<<"$status"
 [ -n "$SHOTS" ] && read -r sx sy < <(echo "$status" | sed 's/.* x=\([0-9-]*\) y=\([0-9-]*\) .*/\1 \2/') &&
     convert "$(screenshot)" -crop 280x120+$((sx - 10))+$((sy - 10)) +repage "$SHOTS/status-window.png"
-check "it hides itself about 10 s later" wait_until 15 bash -c '[[ $(ip netns exec "$1" "$2" "$3" status 2>/dev/null) == *"visible=0"* ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+check "it hides itself about 10 s later" wait_until 15 peek_matches '*visible=0*' status
 status=$(peek status)
-check "and reads OK again" bash -c '[[ $1 == *"ok=OK text="* ]]' _ "$status"
+check "and reads OK again" grep -q 'ok=OK text=' <<<"$status"
 read -r sx sy < <(echo "$status" | sed 's/.* x=\([0-9-]*\) y=\([0-9-]*\) .*/\1 \2/')
 check "both position keys were written" [ "$(config_value messagebox_h_position) $(config_value messagebox_v_position)" = "$sx $sy" ]
 
 # Moved by the user, the window comes back where it was left.
 loopback up
-check "shown again on the next change" wait_until 30 bash -c '[[ $(ip netns exec "$1" "$2" "$3" status 2>/dev/null) == *"visible=1"* ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+check "shown again on the next change" wait_until 30 peek_matches '*visible=1*' status
 xdotool mousemove $((sx + 60)) $((sy + 8)) mousedown 1 mousemove $((sx + 30)) $((sy - 100)) mousemove $((sx - 30)) $((sy - 200)) mouseup 1
 sleep 0.5
 read -r mx my < <(peek status | sed 's/.* x=\([0-9-]*\) y=\([0-9-]*\) .*/\1 \2/')
 check "the caption drag moved it" [ "$mx $my" != "$sx $sy" ]
-check "it hides by itself and stores where it was left" wait_until 15 \
-    bash -c '[ "$(tr -d "\r" <"$1" | sed -n "s/^messagebox_h_position=//p")" = "$2" ]' _ "$APP_DIR/config.ini" "$mx"
+check "it hides by itself and stores where it was left" wait_until 15 config_is messagebox_h_position "$mx"
 loopback down
-check "the next showing is where it was left" wait_until 40 \
-    bash -c '[[ $(ip netns exec "$1" "$2" "$3" status 2>/dev/null) == *"visible=1 x=$4 y=$5 "* ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE" "$mx" "$my"
+check "the next showing is where it was left" wait_until 40 peek_matches "*visible=1 x=$mx y=$my *" status
 
 # Messages off: "no" written, later changes show nothing.
 menu Down Down Down Right Return
-check "turning messages off writes no" wait_until 5 bash -c '[ "$(tr -d "\r" <"$1" | sed -n "s/^use_dialog_message=//p")" = no ]' _ "$APP_DIR/config.ini"
-check "and the window is gone" bash -c '[[ $1 == found=0* ]]' _ "$(peek status)"
+check "turning messages off writes no" wait_until 5 config_is use_dialog_message no
+check "and the window is gone" peek_matches 'found=0*' status
 loopback up
 wait_until 30 tray_shows connected
-check "a change with messages off shows no window" bash -c '[[ $1 == found=0* ]]' _ "$(peek status)"
+check "a change with messages off shows no window" peek_matches 'found=0*' status
 
 # Sounds through the real open-file dialog.
 menu Down Return
-check "Play Sound When Up opens the dialog" wait_until 10 window_shown "Choose the sound you want to play"
+check "Play Sound When Up opens the dialog" wait_until 10 peek_matches visible=1 window "Choose the sound you want to play"
 # The name box of the dialog: combo box cmb13.
 type_into "Choose the sound you want to play" 1148 "$(winpath "$E2E_WORK/chime.wav")"
 keys Return
-check "the dialog closes" wait_until 10 bash -c '! [[ $(ip netns exec "$1" "$2" "$3" window "$4" 2>/dev/null) == *1* ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE" "Choose the sound you want to play"
-check "a wave file is accepted without an error" bash -c '[[ $1 == count=0* ]]' _ "$(peek boxes 'Error opening file')"
+check "the dialog closes" wait_until 10 peek_matches visible=0 window "Choose the sound you want to play"
+check "a wave file is accepted without an error" peek_matches 'count=0*' boxes "Error opening file"
 menu Down Down Return
-check "Play Sound When Down opens the dialog" wait_until 10 window_shown "Choose the sound you want to play"
+check "Play Sound When Down opens the dialog" wait_until 10 peek_matches visible=1 window "Choose the sound you want to play"
 type_into "Choose the sound you want to play" 1148 "$(winpath "$E2E_WORK/notes.wav")"
 keys Return
 check "a file that is not a wave gives the error box" wait_until 10 \
-    bash -c '[[ $(ip netns exec "$1" "$2" "$3" boxes "Error opening file" 2>/dev/null | tr -d "\r") == "count=1 text=File type not supported! Try another one." ]]' \
-    _ "$E2E_NS" "$WINE64" "$PEEK_EXE"
+    peek_matches "count=1 text=File type not supported! Try another one." boxes "Error opening file"
 peek dismiss "Error opening file" >/dev/null
 sleep 0.5
 open_menu
