@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/text.h"
 #include "monitor/monitor_thread.h"
 #include "settings/config_file.h"
 #include "tray/main_window.h"
@@ -51,7 +51,6 @@ HWND createMainWindow()
 void startMonitor()
 {
     addTrayIcon(Broken);
-    g_app.shownState = Broken;
     CreateThread(nullptr, 0, monitorLoop, nullptr, 0, nullptr);
 }
 
@@ -85,6 +84,7 @@ bool isAnotherInstanceRunning(const char* productName)
 
 int runApplication(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    setStartValues(g_app);
     if (isAnotherInstanceRunning(kProductName)) {
         showAlreadyRunningMessage();
         return 0;

@@ -9,8 +9,8 @@ enum : int { kMaxEchoRequestsPerProbe = 4 };
 
 // The numbers of the requests sent so far in one probe.
 struct SentEchoes {
-    uint16_t identifier[kMaxEchoRequestsPerProbe];
-    uint16_t sequence[kMaxEchoRequestsPerProbe];
+    uint16_t identifier[kMaxEchoRequestsPerProbe] = {};
+    uint16_t sequence[kMaxEchoRequestsPerProbe] = {};
     int count = 0;
 };
 

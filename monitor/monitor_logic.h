@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/link_state.h"
+#include "core/link_state.h"
 #include "monitor/probe_hosts.h"
 
 enum : uint32_t { kBrokenRetryMs = 5000 };

@@ -1,7 +1,7 @@
 #include "monitor/monitor_thread.h"
 
-#include "app/app_state.h"
-#include "app/messages.h"
+#include "core/app_state.h"
+#include "core/messages.h"
 #include "monitor/monitor_logic.h"
 #include "monitor/probe.h"
 

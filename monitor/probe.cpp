@@ -7,8 +7,9 @@
 #include <icmpapi.h>
 
 #include "monitor/probe.h"
+#include "monitor/probe_route.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "monitor/echo_reply.h"
 #include "monitor/echo_request.h"
 
@@ -27,7 +28,7 @@ void reportSocketError(const char* /*call*/) {}
 
 int sendEchoRequest(SOCKET sock, const sockaddr_in& destination)
 {
-    buildEchoRequest(g_request, g_app.echo, GetTickCount());
+    buildEchoRequest(g_request, g_echoCounters, GetTickCount());
     const int sent = sendto(sock, reinterpret_cast<const char*>(&g_request), sizeof g_request, 0,
                             reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
     if (sent == SOCKET_ERROR)
@@ -116,7 +117,7 @@ bool exchangeViaIcmpService(const sockaddr_in& destination)
         return false;
     bool answered = false;
     for (int i = 0; i < kMaxEchoRequestsPerProbe; ++i) {
-        buildEchoRequest(g_request, g_app.echo, GetTickCount());
+        buildEchoRequest(g_request, g_echoCounters, GetTickCount());
         unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
         // Room for the reply record, the echoed data and an ICMP error message.
         alignas(8) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64];
@@ -159,6 +160,8 @@ LinkState probeStartedSockets(const char* host, ProbeRoute route)
 }
 
 } // namespace
+
+EchoCounters g_echoCounters;
 
 LinkState probeHostVia(const char* host, ProbeRoute route)
 {

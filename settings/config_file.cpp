@@ -1,16 +1,16 @@
 #include "settings/config_file.h"
 
-#include "app/text.h"
+#include "core/text.h"
 #include "settings/setting_values.h"
 
 namespace {
 
 const char kSection[] = "config";
-const char kConfigFileName[] = "config.ini";
+const wchar_t kConfigFileName[] = L"config.ini";
 
 bool hasConfigPath()
 {
-    return g_app.configPath[0] != '\0';
+    return g_app.configPath[0] != L'\0';
 }
 
 // Creates a missing file empty, so that the profile functions find it; false
@@ -19,43 +19,58 @@ bool makeSureConfigFileExists()
 {
     if (!hasConfigPath())
         return false;
-    const HANDLE file = CreateFileA(g_app.configPath, FILE_READ_DATA, FILE_SHARE_READ, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(g_app.configPath, FILE_READ_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
     return true;
 }
 
+// The profile functions take wide names; every name and value of ours is ASCII.
+struct WideText {
+    wchar_t text[kSettingValueSize * 2];
+    explicit WideText(const char* ascii) { widenAsciiText(text, ascii); }
+};
+
 // A key counts as found only with a non-empty value; at most 19 characters are seen.
 bool readSetting(const char* key, char (&value)[kSettingValueSize])
 {
-    return GetPrivateProfileStringA(kSection, key, nullptr, value, sizeof value, g_app.configPath) > 0;
+    wchar_t wide[kSettingValueSize];
+    const DWORD length = GetPrivateProfileStringW(WideText(kSection).text, WideText(key).text, nullptr, wide,
+                                                  kSettingValueSize, g_app.configPath);
+    narrowAsciiText(value, wide);
+    return length > 0;
+}
+
+void writeProfileString(const char* section, const char* key, const char* value)
+{
+    WritePrivateProfileStringW(WideText(section).text, WideText(key).text, WideText(value).text,
+                               g_app.configPath);
 }
 
 } // namespace
 
-bool getModuleDirectory(char (&directory)[kTextBufferSize])
+bool getModuleDirectory(wchar_t (&directory)[kTextBufferSize])
 {
-    const DWORD length = GetModuleFileNameA(nullptr, directory, sizeof directory);
-    if (length >= sizeof directory) {
-        directory[0] = '\0';
+    const DWORD length = GetModuleFileNameW(nullptr, directory, kTextBufferSize);
+    // No name at all, a name cut to the buffer, or one with no folder in it.
+    if (length == 0 || length >= kTextBufferSize || !keepDirectoryPart(directory)) {
+        directory[0] = L'\0';
         return false;
     }
-    directory[length] = '\0';
-    keepDirectoryPart(directory);
     return true;
 }
 
 void buildConfigPath()
 {
-    char directory[kTextBufferSize] = "";
-    g_app.configPath[0] = '\0';
+    wchar_t directory[kTextBufferSize] = L"";
+    g_app.configPath[0] = L'\0';
     if (!getModuleDirectory(directory))
         return;
     // A path that does not fit is no path: better no settings than another file's.
     if (!copyText(g_app.configPath, directory) || !appendText(g_app.configPath, kConfigFileName))
-        g_app.configPath[0] = '\0';
+        g_app.configPath[0] = L'\0';
 }
 
 void loadSettings(void (*openStatusWindow)())
@@ -81,7 +96,7 @@ void writeSetting(const char* section, const char* key, const char* value)
 {
     if (!makeSureConfigFileExists())
         return;
-    WritePrivateProfileStringA(section, key, value, g_app.configPath);
+    writeProfileString(section, key, value);
     writePingInterval(section);
 }
 
@@ -91,5 +106,5 @@ void writePingInterval(const char* section)
         return;
     char value[kSettingValueSize];
     formatSettingInt(value, static_cast<int32_t>(g_app.pingIntervalMs / 1000));
-    WritePrivateProfileStringA(section, "ping_time_interval", value, g_app.configPath);
+    writeProfileString(section, "ping_time_interval", value);
 }

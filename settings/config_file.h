@@ -2,14 +2,15 @@
 // at every change.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // Fills the buffer with the executable's directory, final separator
-// included. False when the executable's name does not fit the buffer.
-bool getModuleDirectory(char (&directory)[kTextBufferSize]);
+// included. False, with the buffer empty, when the executable's name cannot
+// be had, does not fit the buffer or holds no folder.
+bool getModuleDirectory(wchar_t (&directory)[kTextBufferSize]);
 
-// Sets configPath; leaves it empty when the path would not fit, and then no
-// setting is read or written for the run.
+// Sets configPath; leaves it empty when there is no directory or the path
+// would not fit, and then no setting is read or written for the run.
 void buildConfigPath();
 
 // Reads the settings into g_app. A stored "use_dialog_message" of exactly

@@ -1,8 +1,9 @@
 #include "settings/setting_values.h"
 
-#include "app/text.h"
+#include "core/text.h"
 
 #include <cstring>
+#include <cwchar>
 
 int32_t settingToInt(const char* text)
 {
@@ -44,11 +45,13 @@ void formatSettingInt(char (&text)[kSettingValueSize], int32_t value)
     appendDecimal(text, value);
 }
 
-void keepDirectoryPart(char* path)
+bool keepDirectoryPart(wchar_t* path)
 {
-    char* separator = std::strrchr(path, '\\');
+    wchar_t* separator = std::wcsrchr(path, L'\\');
     if (separator == nullptr)
-        separator = std::strrchr(path, '/');
-    if (separator != nullptr)
-        separator[1] = '\0';
+        separator = std::wcsrchr(path, L'/');
+    if (separator == nullptr)
+        return false;
+    separator[1] = L'\0';
+    return true;
 }

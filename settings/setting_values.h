@@ -26,5 +26,6 @@ bool isSettingYes(const char* text);
 void formatSettingInt(char (&text)[kSettingValueSize], int32_t value);
 
 // Cuts a path right after its last backslash, or failing that its last
-// forward slash; a path with neither is left as it is.
-void keepDirectoryPart(char* path);
+// forward slash. A path with neither names no folder: it is left as it is
+// and the result is false.
+bool keepDirectoryPart(wchar_t* path);

@@ -1,6 +1,6 @@
 #include "tray/countdown.h"
 
-#include "app/text.h"
+#include "core/text.h"
 
 void formatOkButtonText(char (&text)[kOkButtonTextSize], bool running, int remaining)
 {

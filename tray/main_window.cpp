@@ -2,9 +2,10 @@
 
 #include <shellapi.h>
 
-#include "app/app_state.h"
-#include "app/messages.h"
+#include "core/app_state.h"
+#include "core/messages.h"
 #include "tray/hide_times.h"
+#include "tray/message_filter.h"
 #include "tray/sound_choice.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
@@ -20,6 +21,14 @@ const char kUserGuideAddress[] = "http://" LINTORA_GUIDE_HOST "/lintora/user_gui
 
 // Sent to every top-level window when the shell's task bar is (re)created.
 UINT g_taskbarCreatedMessage;
+
+// The shell may run with fewer rights than we do (raw sockets want an
+// administrator), and then its broadcast is filtered out unless let through.
+void onCreate(HWND window)
+{
+    g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    letMessageThrough(window, g_taskbarCreatedMessage, findMessageFilterFunctions());
+}
 
 void openTrayMenu(HWND window)
 {
@@ -94,7 +103,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_CREATE:
-        g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+        onCreate(window);
         return 0;
     case WM_TRAYNOTIFY:
         onTrayNotify(window, lParam);

@@ -5,89 +5,146 @@
 
 #include <cstddef>
 
-#include "app/text.h"
+#include "core/text.h"
 #include "tray/tray_menu.h"
+#include "tray/wave_format.h"
 
 namespace {
 
 // The open-file record as version 4.00 of the platform knew it, which every
 // version of the dialog accepts.
-enum : DWORD { kOpenFileNameSize = offsetof(OPENFILENAMEA, pvReserved) };
+enum : DWORD { kOpenFileNameSize = offsetof(OPENFILENAMEW, pvReserved) };
 static_assert(kOpenFileNameSize == (sizeof(void*) == 4 ? 76 : 136),
               "the version-4.00 open-file record is 76 bytes in a 32-bit build");
 
-enum : DWORD { kPlayFlags = SND_FILENAME | SND_ASYNC | SND_NODEFAULT | SND_NOWAIT };
-static_assert(kPlayFlags == 0x22003, "the program's play flags");
+// Played from memory (see loadSound), asynchronously, with no default sound
+// in place of one that cannot play and no waiting for a busy device.
+enum : DWORD { kPlayFlags = SND_MEMORY | SND_ASYNC | SND_NODEFAULT | SND_NOWAIT };
+// Larger files are refused: about a minute and a half of CD-quality sound.
+enum : DWORD { kMaxSoundBytes = 16u << 20 };
 
-void mediaFolder(char (&folder)[kTextBufferSize])
+void mediaFolder(wchar_t (&folder)[kTextBufferSize])
 {
-    char windowsFolder[kTextBufferSize] = "";
-    GetWindowsDirectoryA(windowsFolder, sizeof windowsFolder);
+    wchar_t windowsFolder[kTextBufferSize] = L"";
+    GetWindowsDirectoryW(windowsFolder, kTextBufferSize);
     copyText(folder, windowsFolder);
-    appendText(folder, "\\Media");
+    appendText(folder, L"\\Media");
 }
 
-bool askForWaveFile(char (&fileName)[MAX_PATH])
+bool askForWaveFile(wchar_t (&fileName)[MAX_PATH])
 {
-    char initialFolder[kTextBufferSize];
+    wchar_t initialFolder[kTextBufferSize];
     mediaFolder(initialFolder);
-    fileName[0] = '\0';
-    OPENFILENAMEA dialog = {};
+    fileName[0] = L'\0';
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = kOpenFileNameSize;
     dialog.hwndOwner = g_app.mainWindow;
     dialog.hInstance = g_app.instance;
-    dialog.lpstrFilter = "Wave Files\0*.wav\0";
+    dialog.lpstrFilter = L"Wave Files\0*.wav\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = fileName;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrInitialDir = initialFolder;
-    dialog.lpstrTitle = "Choose the sound you want to play";
+    dialog.lpstrTitle = L"Choose the sound you want to play";
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    dialog.lpstrDefExt = "wav";
-    return GetOpenFileNameA(&dialog) != FALSE;
+    dialog.lpstrDefExt = L"wav";
+    return GetOpenFileNameW(&dialog) != FALSE;
 }
+
+// A wave file read whole: the system plays it from memory, since its own
+// file reading takes code-page names and fails in folders the code page
+// cannot spell.
+struct LoadedSound {
+    BYTE* bytes;
+    DWORD size;
+};
+
+void freeSound(LoadedSound& sound)
+{
+    if (sound.bytes != nullptr)
+        HeapFree(GetProcessHeap(), 0, sound.bytes);
+    sound = {};
+}
+
+bool loadSound(const wchar_t* path, LoadedSound& sound)
+{
+    sound = {};
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const DWORD size = GetFileSize(file, nullptr);
+    DWORD read = 0;
+    if (size != INVALID_FILE_SIZE && size > 0 && size <= kMaxSoundBytes) {
+        sound.bytes = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
+        sound.size = size;
+    }
+    const bool loaded = sound.bytes != nullptr && ReadFile(file, sound.bytes, size, &read, nullptr) && read == size;
+    CloseHandle(file);
+    if (!loaded)
+        freeSound(sound);
+    return loaded;
+}
+
+bool readSoundAt(void* context, uint32_t offset, void* buffer, uint32_t size)
+{
+    const LoadedSound& sound = *static_cast<const LoadedSound*>(context);
+    if (offset > sound.size || size > sound.size - offset)
+        return false;
+    CopyMemory(buffer, sound.bytes + offset, size);
+    return true;
+}
+
+bool isPlayable(const LoadedSound& sound)
+{
+    const WaveReader reader = {readSoundAt, const_cast<LoadedSound*>(&sound)};
+    return isPlayableWave(reader);
+}
+
+// The sound playing now, which the system reads while it plays: freed only
+// once a newer one has stopped it.
+LoadedSound g_playing;
 
 } // namespace
 
-bool isReadableWaveFile(const char* path)
+bool isPlayableWaveFile(const wchar_t* path)
 {
-    HMMIO file = mmioOpenA(const_cast<char*>(path), nullptr, MMIO_READ | MMIO_ALLOCBUF);
-    if (file == nullptr)
-        return false;
-    MMCKINFO riff = {};
-    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    MMCKINFO format = {};
-    format.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    PCMWAVEFORMAT header = {};
-    const LONG headerSize = sizeof header;
-    const bool readable = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) == MMSYSERR_NOERROR &&
-                          mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR &&
-                          format.cksize >= sizeof header &&
-                          mmioRead(file, reinterpret_cast<HPSTR>(&header), headerSize) == headerSize;
-    mmioClose(file, 0);
-    return readable;
+    LoadedSound sound;
+    const bool playable = loadSound(path, sound) && isPlayable(sound);
+    freeSound(sound);
+    return playable;
 }
 
-BOOL playSound(const char* path)
+BOOL playSound(const wchar_t* path)
 {
-    return PlaySoundA(path, nullptr, kPlayFlags);
+    LoadedSound sound;
+    if (!loadSound(path, sound))
+        return FALSE;
+    if (!isPlayable(sound)) {
+        freeSound(sound);
+        return FALSE;
+    }
+    PlaySoundW(nullptr, nullptr, 0);  // stops ours, so that its memory can go
+    freeSound(g_playing);
+    g_playing = sound;
+    return PlaySoundW(reinterpret_cast<LPCWSTR>(g_playing.bytes), nullptr, kPlayFlags);
 }
 
 void playStateSound(LinkState state)
 {
-    const char* path = state == Connected ? g_app.upSoundPath : g_app.downSoundPath;
-    if (path[0] != '\0')
+    const wchar_t* path = state == Connected ? g_app.upSoundPath : g_app.downSoundPath;
+    if (path[0] != L'\0')
         playSound(path);
 }
 
-int chooseSoundFile(char (&path)[kTextBufferSize])
+int chooseSoundFile(wchar_t (&path)[kTextBufferSize])
 {
-    char fileName[MAX_PATH];
+    wchar_t fileName[MAX_PATH];
     if (!askForWaveFile(fileName))
         return 0;
-    // An asynchronous play reports success even for files it cannot play, so
-    // the file is checked to be a readable wave file first.
-    if (!isReadableWaveFile(fileName) || !playSound(fileName)) {
+    // An asynchronous play reports success even for sounds it cannot play,
+    // so playSound checks the wave itself first.
+    if (!playSound(fileName)) {
         MessageBoxA(nullptr, "File type not supported! Try another one.", "Error opening file",
                     MB_OK | MB_ICONERROR);
         return 0;
@@ -96,10 +153,10 @@ int chooseSoundFile(char (&path)[kTextBufferSize])
     return 1;
 }
 
-void toggleSoundItem(UINT itemId, char (&path)[kTextBufferSize])
+void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize])
 {
     if (isMenuItemChecked(itemId)) {
-        path[0] = '\0';
+        path[0] = L'\0';
         setMenuItemState(itemId, 0);
         return;
     }

@@ -3,15 +3,16 @@
 
 #include <windows.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // Unchecks a checked item and forgets its sound, or lets the user choose one.
-void toggleSoundItem(UINT itemId, char (&path)[kTextBufferSize]);
+void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize]);
 // The open-file dialog and a test play; 1 when a file was kept in path, else 0.
-int chooseSoundFile(char (&path)[kTextBufferSize]);
-// A RIFF/WAVE file whose format chunk the multimedia functions can read.
-bool isReadableWaveFile(const char* path);
-// Plays a sound with the program's play flags; FALSE when it cannot.
-BOOL playSound(const char* path);
+int chooseSoundFile(wchar_t (&path)[kTextBufferSize]);
+// A wave file that the system can play (see tray/wave_format.h).
+bool isPlayableWaveFile(const wchar_t* path);
+// Plays a wave file asynchronously; FALSE when it cannot be read or is no
+// wave that can play.
+BOOL playSound(const wchar_t* path);
 // The sound of a change to this state, if one was chosen.
 void playStateSound(LinkState state);

@@ -1,6 +1,6 @@
 #include "tray/status_window.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "settings/config_file.h"
 #include "settings/setting_values.h"

@@ -3,8 +3,8 @@
 
 #include "tray/tray_icon.h"
 
-#include "app/app_state.h"
-#include "app/messages.h"
+#include "core/app_state.h"
+#include "core/messages.h"
 
 // The version-1 layout of the notification record is all we use, and it is
 // understood by every version of the shell.

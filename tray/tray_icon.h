@@ -1,7 +1,7 @@
 // The notification-area icon and the icons of the program's two windows.
 #pragma once
 
-#include "app/link_state.h"
+#include "core/link_state.h"
 
 // Shows the icon of a state with its tip, and gives both windows its icon.
 void addTrayIcon(LinkState state);

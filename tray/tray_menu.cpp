@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/config_file.h"
 #include "settings/setting_values.h"
 #include "tray/hide_times.h"

@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (settingToInt(text) != number)  // what is written reads back the same
         std::abort();
     isSettingYes(value);
-    keepDirectoryPart(value);
+    wchar_t path[kSettingValueSize];
+    for (size_t i = 0; i <= length; ++i)
+        path[i] = static_cast<unsigned char>(value[i]);
+    keepDirectoryPart(path);
     return 0;
 }

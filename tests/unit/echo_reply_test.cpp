@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "monitor/echo_reply.h"
@@ -198,6 +199,48 @@ TEST_F(EchoReplyTest, GarbageNeverMatches)
             junk[0] = 0x45;  // mostly plausible headers, to get past the first check
         EXPECT_FALSE(matches(junk));
     }
+}
+
+// Datagrams that every later check would pass, so that only the check named fails them.
+TEST_F(EchoReplyTest, HeaderShorterThanTwentyBytesIsRejectedByItself)
+{
+    const Datagram good = Datagram::reply(requests[0]);
+    std::vector<uint8_t> shortHeader(good.bytes.begin(), good.bytes.begin() + 16);
+    shortHeader.insert(shortHeader.end(), good.bytes.begin() + 20, good.bytes.end());
+    shortHeader[0] = 0x44;  // IHL 4: a 16-byte header, the reply right after it
+    shortHeader[2] = 0;
+    shortHeader[3] = static_cast<uint8_t>(shortHeader.size());
+    std::memcpy(&shortHeader[12], &kProbed, 4);
+    EXPECT_FALSE(matches(shortHeader));
+}
+
+TEST_F(EchoReplyTest, IcmpPartShorterThanItsHeaderIsRejectedByItself)
+{
+    Datagram d = Datagram::reply(requests[0]);
+    d.setTotalLength(27);  // 7 bytes of ICMP; the eighth still lies in the buffer
+    d.icmp()[2] = d.icmp()[3] = 0;
+    const uint16_t sum = internetChecksum(d.icmp(), 7);
+    d.icmp()[2] = static_cast<uint8_t>(sum);
+    d.icmp()[3] = static_cast<uint8_t>(sum >> 8);
+    ASSERT_EQ(internetChecksum(d.icmp(), 7), 0);
+    EXPECT_FALSE(matches(d.bytes));
+}
+
+TEST(EchoReply, IdentifierAndSequenceAreNotInterchangeable)
+{
+    EchoCounters counters;
+    counters.identifier = 0x0102;
+    counters.sequence = 0x0A0B;
+    EchoRequest request;
+    buildEchoRequest(request, counters, 0);
+    SentEchoes sent;
+    rememberSentEcho(sent, request.identifier, request.sequence);
+    Datagram reply = Datagram::reply(request);
+    EXPECT_TRUE(isMatchingEchoReply(reply.bytes.data(), reply.bytes.size(), kProbed, kProbed, sent));
+    std::swap(reply.icmp()[4], reply.icmp()[6]);
+    std::swap(reply.icmp()[5], reply.icmp()[7]);
+    reply.fixChecksum();
+    EXPECT_FALSE(isMatchingEchoReply(reply.bytes.data(), reply.bytes.size(), kProbed, kProbed, sent));
 }
 
 TEST(SentEchoes, KeepsAtMostFour)

@@ -32,11 +32,14 @@ TEST(InternetChecksum, OddLengthTakesLastByteAsLowByte)
 
 TEST(InternetChecksum, CarriesFoldTwice)
 {
-    // 0xFFFF * 3 = 0x2FFFD; one fold gives 0xFFFF + 0x2 = 0x10001, the second 0x0002.
+    // 0xFFFF * 3 = 0x2FFFD; one fold gives 0xFFFD + 0x2 = 0xFFFF.
     const uint8_t words[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(internetChecksum(words, sizeof words), 0x0000);
     const uint8_t carry[] = {0xFF, 0xFF, 0x02, 0x00};  // 0xFFFF + 2 = 0x10001 -> 0x0002
     EXPECT_EQ(internetChecksum(carry, sizeof carry), static_cast<uint16_t>(~0x0002 & 0xFFFF));
+    // FFFF + FFFF + 0001 = 0x1FFFF; the first fold gives 0x10000, only the second 0x0001.
+    const uint8_t twoFolds[] = {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00};
+    EXPECT_EQ(internetChecksum(twoFolds, sizeof twoFolds), 0xFFFE);
 }
 
 TEST(EchoRequest, FortyFiveBytesFieldByField)
@@ -88,6 +91,20 @@ TEST(EchoRequest, CountersAdvanceTogetherAndWrap)
     EXPECT_EQ(request.sequence, 0);
     EXPECT_EQ(counters.identifier, 65537u) << "the 32-bit counters themselves go on";
     EXPECT_EQ(internetChecksum(&request, sizeof request), 0);
+}
+
+TEST(EchoRequest, IdentifierAndSequenceEachHaveTheirPlace)
+{
+    EchoCounters counters;
+    counters.identifier = 0x0102;
+    counters.sequence = 0x0A0B;
+    EchoRequest request;
+    buildEchoRequest(request, counters, 0);
+    const uint8_t* b = bytesOf(request);
+    EXPECT_EQ(b[4] | b[5] << 8, 0x0102) << "identifier at offset 4";
+    EXPECT_EQ(b[6] | b[7] << 8, 0x0A0B) << "sequence at offset 6";
+    EXPECT_EQ(counters.identifier, 0x0103u);
+    EXPECT_EQ(counters.sequence, 0x0A0Cu);
 }
 
 TEST(EchoRequest, ChecksumValidForAnyTickCount)

@@ -78,21 +78,24 @@ TEST(FormatSettingInt, AsPercentD)
 
 TEST(KeepDirectoryPart, CutsAfterTheLastSeparator)
 {
-    char backslash[] = "C:\\Program Files\\Lintora\\Lintora.exe";
-    keepDirectoryPart(backslash);
-    EXPECT_STREQ(backslash, "C:\\Program Files\\Lintora\\");
-    char forward[] = "/opt/lintora/Lintora.exe";
-    keepDirectoryPart(forward);
-    EXPECT_STREQ(forward, "/opt/lintora/");
-    char mixed[] = "C:\\a/b\\c/Lintora.exe";  // a backslash wins over a later forward slash
-    keepDirectoryPart(mixed);
-    EXPECT_STREQ(mixed, "C:\\a/b\\");
-    char bare[] = "Lintora.exe";
-    keepDirectoryPart(bare);
-    EXPECT_STREQ(bare, "Lintora.exe");
-    char empty[] = "";
-    keepDirectoryPart(empty);
-    EXPECT_STREQ(empty, "");
+    wchar_t backslash[] = L"C:\\Program Files\\Lintora\\Lintora.exe";
+    EXPECT_TRUE(keepDirectoryPart(backslash));
+    EXPECT_STREQ(backslash, L"C:\\Program Files\\Lintora\\");
+    wchar_t forward[] = L"/opt/lintora/Lintora.exe";
+    EXPECT_TRUE(keepDirectoryPart(forward));
+    EXPECT_STREQ(forward, L"/opt/lintora/");
+    wchar_t mixed[] = L"C:\\a/b\\c/Lintora.exe";  // a backslash wins over a later forward slash
+    EXPECT_TRUE(keepDirectoryPart(mixed));
+    EXPECT_STREQ(mixed, L"C:\\a/b\\");
+    wchar_t wide[] = L"C:\\\u041f\u0451\u0442\u0440 \u6771\u4eac\\Lintora.exe";
+    EXPECT_TRUE(keepDirectoryPart(wide));
+    EXPECT_STREQ(wide, L"C:\\\u041f\u0451\u0442\u0440 \u6771\u4eac\\");
+    // No folder in it: a relative name would put the settings in another folder.
+    wchar_t bare[] = L"Lintora.exe";
+    EXPECT_FALSE(keepDirectoryPart(bare));
+    EXPECT_STREQ(bare, L"Lintora.exe");
+    wchar_t empty[] = L"";
+    EXPECT_FALSE(keepDirectoryPart(empty));
 }
 
 } // namespace

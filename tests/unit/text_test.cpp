@@ -2,8 +2,9 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
-#include "app/text.h"
+#include "core/text.h"
 
 namespace {
 
@@ -20,6 +21,39 @@ TEST(Text, CopyAndAppendStayWithinTheBuffer)
     EXPECT_FALSE(copyText(buffer, "0123456789"));
     EXPECT_STREQ(buffer, "0123456") << "cut, but terminated";
     EXPECT_FALSE(copyText(buffer, 0, "a"));
+}
+
+TEST(Text, AnUnterminatedDestinationIsTakenAsFull)
+{
+    char narrow[6];
+    std::memset(narrow, 'x', sizeof narrow);
+    EXPECT_FALSE(appendText(narrow, "a"));
+    EXPECT_EQ(std::string(narrow), "xxxxx");
+    wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
+    EXPECT_FALSE(appendText(wide, L"a"));
+    EXPECT_EQ(std::wstring(wide), L"xxx");
+    char decimal[3] = {'1', '2', '3'};
+    EXPECT_FALSE(appendDecimal(decimal, 4));
+    EXPECT_STREQ(decimal, "12");
+}
+
+TEST(Text, WideTextAndAsciiValues)
+{
+    wchar_t path[8] = L"";
+    EXPECT_TRUE(copyText(path, L"C:\\\u6771"));
+    EXPECT_TRUE(appendText(path, L"\\a"));
+    EXPECT_STREQ(path, L"C:\\\u6771\\a");
+    EXPECT_FALSE(appendText(path, L"bcd"));
+    EXPECT_STREQ(path, L"C:\\\u6771\\ab");
+
+    char value[4];
+    EXPECT_TRUE(narrowAsciiText(value, L"y\u00e9s"));
+    EXPECT_STREQ(value, "y?s");
+    EXPECT_FALSE(narrowAsciiText(value, L"yess"));
+    EXPECT_STREQ(value, "yes");
+    wchar_t key[8];
+    EXPECT_TRUE(widenAsciiText(key, "k\xe9y"));
+    EXPECT_STREQ(key, L"k?y");
 }
 
 TEST(Text, DecimalAsPercentD)

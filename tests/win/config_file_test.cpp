@@ -183,7 +183,7 @@ TEST_F(ConfigFileTest, HostileFilesLoadToDefinedValues)
     };
     for (const std::string& file : files) {
         writeWholeFile(path, file);
-        g_app = AppState();
+        setStartValues(g_app);
         resetAppState(path);
         load();
         EXPECT_GE(g_app.pingIntervalMs, 1000u);
@@ -206,19 +206,44 @@ TEST_F(ConfigFileTest, HostileFilesLoadToDefinedValues)
 
 TEST(ModuleDirectory, IsTheFolderOfThisProgramWithItsSeparator)
 {
-    char directory[kTextBufferSize];
+    wchar_t directory[kTextBufferSize];
     ASSERT_TRUE(getModuleDirectory(directory));
-    char full[kTextBufferSize];
-    GetModuleFileNameA(nullptr, full, sizeof full);
-    const std::string dir = directory;
+    wchar_t full[kTextBufferSize];
+    GetModuleFileNameW(nullptr, full, kTextBufferSize);
+    const std::wstring dir = directory;
     ASSERT_FALSE(dir.empty());
-    EXPECT_EQ(dir.back(), '\\');
-    EXPECT_EQ(std::string(full).rfind(dir, 0), 0u);
-    EXPECT_EQ(std::string(full).find('\\', dir.size()), std::string::npos);
+    EXPECT_EQ(dir.back(), L'\\');
+    EXPECT_EQ(std::wstring(full).rfind(dir, 0), 0u);
+    EXPECT_EQ(std::wstring(full).find(L'\\', dir.size()), std::wstring::npos);
 
-    g_app = AppState();
+    setStartValues(g_app);
     buildConfigPath();
-    EXPECT_EQ(std::string(g_app.configPath), dir + "config.ini");
+    EXPECT_EQ(std::wstring(g_app.configPath), dir + L"config.ini");
+}
+
+// A folder name that no single-byte code page spells: the file is read and
+// written all the same, in the same single-byte form.
+TEST_F(ConfigFileTest, AnyFolderNameWorks)
+{
+    const std::wstring wideFolder = std::wstring(folder.begin(), folder.end()) + L"\\\u041f\u0451\u0442\u0440 \u6771\u4eac";
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    const std::wstring widePath = wideFolder + L"\\config.ini";
+    lstrcpynW(g_app.configPath, widePath.c_str(), kTextBufferSize);
+    load();
+    writeSetting("config", "message_hide_time", "30");
+    g_app.hideSeconds = 0;
+    load();
+    EXPECT_EQ(g_app.hideSeconds, 30);
+
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char bytes[256] = "";
+    DWORD read = 0;
+    ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(std::string(bytes, read), "[config]\r\nping_time_interval=60\r\nmessage_hide_time=30\r\n");
+    DeleteFileW(widePath.c_str());
+    RemoveDirectoryW(wideFolder.c_str());
 }
 
 } // namespace

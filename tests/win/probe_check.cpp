@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "monitor/probe.h"
+#include "monitor/probe_route.h"
 
 int main(int argc, char** argv)
 {
@@ -20,12 +19,12 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--icmp-service") == 0)
             route = ProbeRoute::IcmpServiceOnly;
         else if (std::strcmp(argv[i], "--first") == 0 && i + 1 < argc)
-            g_app.echo.identifier = g_app.echo.sequence = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+            g_echoCounters.identifier = g_echoCounters.sequence = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     }
-    const uint32_t first = g_app.echo.identifier;
+    const uint32_t first = g_echoCounters.identifier;
     const LinkState result = probeHostVia(argv[1], route);
     std::printf("result=%s first=%u next=%u\n", result == Connected ? "Connected" : "Broken",
-                static_cast<unsigned>(first), static_cast<unsigned>(g_app.echo.identifier));
+                static_cast<unsigned>(first), static_cast<unsigned>(g_echoCounters.identifier));
     std::fflush(stdout);
     return 0;
 }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/text.h"
+#include "core/text.h"
 #include "tray/sound_choice.h"
 #include "tray/tray_menu.h"
 #include "win_test_support.h"
@@ -26,9 +26,22 @@ std::string waveFile(bool withFormat = true, const char* form = "WAVE", uint32_t
     return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
 }
 
+std::wstring widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+void writeWide(const std::wstring& path, const std::string& bytes)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 // What the driver thread does with the dialog, and what it saw.
 struct Driver {
-    std::string fileName;  // empty: press Cancel
+    std::wstring fileName;  // empty: press Cancel
     int waitTenths = 100;  // how long to wait for the dialog to come up
     bool dialogSeen = false;
     std::string errorText;  // the text of an "Error opening file" box, answered with OK
@@ -92,8 +105,8 @@ DWORD WINAPI driveDialog(LPVOID context)
         return 0;
     }
     // The name box: a combo box (cmb13) in explorer-style dialogs, an edit (edt1) in others.
-    SetDlgItemTextA(dialog, 1148, driver.fileName.c_str());
-    SetDlgItemTextA(dialog, 1152, driver.fileName.c_str());
+    SetDlgItemTextW(dialog, 1148, driver.fileName.c_str());
+    SetDlgItemTextW(dialog, 1152, driver.fileName.c_str());
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     if (const HWND box = waitForWindow("Error opening file", 30)) {
         EnumChildWindows(box, readStatic, reinterpret_cast<LPARAM>(&driver.errorText));
@@ -109,15 +122,18 @@ protected:
     {
         setUpTray();
         buildTrayMenu();
-        goodWave = folder + "\\chime.wav";
-        writeWholeFile(goodWave, waveFile());
-        textWave = folder + "\\notes.wav";
-        writeWholeFile(textWave, "this is text, not sound\r\n");
+        // A folder whose name the code page cannot spell.
+        soundFolder = widen(folder) + L"\\\u041f\u0451\u0442\u0440 \u6771\u4eac";
+        CreateDirectoryW(soundFolder.c_str(), nullptr);
+        goodWave = soundFolder + L"\\chime.wav";
+        writeWide(goodWave, waveFile());
+        textWave = soundFolder + L"\\notes.wav";
+        writeWide(textWave, "this is text, not sound\r\n");
     }
     void TearDown() override { tearDownTray(); }
 
     // Chooses item 104 with the driver handling whatever dialog appears.
-    Driver toggleUpSound(const std::string& typed)
+    Driver toggleUpSound(const std::wstring& typed)
     {
         Driver driver;
         driver.fileName = typed;
@@ -129,8 +145,9 @@ protected:
     }
     bool upChecked() { return menuItemState(IDM_SOUND_UP) & MFS_CHECKED; }
 
-    std::string goodWave;
-    std::string textWave;
+    std::wstring soundFolder;
+    std::wstring goodWave;
+    std::wstring textWave;
 };
 
 TEST_F(SoundChoiceTest, AWaveFileChosenInTheDialogIsKept)
@@ -139,7 +156,7 @@ TEST_F(SoundChoiceTest, AWaveFileChosenInTheDialogIsKept)
     EXPECT_TRUE(driver.dialogSeen);
     EXPECT_EQ(driver.errorText, "");
     EXPECT_TRUE(upChecked());
-    EXPECT_EQ(lstrcmpiA(g_app.upSoundPath, goodWave.c_str()), 0) << g_app.upSoundPath;
+    EXPECT_EQ(lstrcmpiW(g_app.upSoundPath, goodWave.c_str()), 0);
     EXPECT_FALSE(fileExists(configPath)) << "sounds are never stored";
 }
 
@@ -149,7 +166,7 @@ TEST_F(SoundChoiceTest, AFileThatIsNotAWaveIsRefusedWithTheErrorBox)
     EXPECT_TRUE(driver.dialogSeen);
     EXPECT_EQ(driver.errorText, "File type not supported! Try another one.");
     EXPECT_FALSE(upChecked());
-    EXPECT_STREQ(g_app.upSoundPath, "");
+    EXPECT_EQ(g_app.upSoundPath[0], L'\0');
 }
 
 TEST_F(SoundChoiceTest, AHighlightedUncheckedItemOpensTheDialog)
@@ -162,10 +179,10 @@ TEST_F(SoundChoiceTest, AHighlightedUncheckedItemOpensTheDialog)
 
 TEST_F(SoundChoiceTest, CancelChangesNothing)
 {
-    const Driver driver = toggleUpSound("");
+    const Driver driver = toggleUpSound(L"");
     EXPECT_TRUE(driver.dialogSeen);
     EXPECT_FALSE(upChecked());
-    EXPECT_STREQ(g_app.upSoundPath, "");
+    EXPECT_EQ(g_app.upSoundPath[0], L'\0');
 }
 
 TEST_F(SoundChoiceTest, ACheckedItemIsTurnedOffWithoutADialog)
@@ -180,25 +197,29 @@ TEST_F(SoundChoiceTest, ACheckedItemIsTurnedOffWithoutADialog)
     CloseHandle(thread);
     EXPECT_FALSE(driver.dialogSeen);
     EXPECT_FALSE(upChecked());
-    EXPECT_STREQ(g_app.upSoundPath, "");
+    EXPECT_EQ(g_app.upSoundPath[0], L'\0');
 }
 
-TEST_F(SoundChoiceTest, OnlyRiffWaveFilesWithAFormatChunkAreReadable)
+TEST_F(SoundChoiceTest, OnlyWavesThatCanPlayPassTheCheck)
 {
-    EXPECT_TRUE(isReadableWaveFile(goodWave.c_str()));
-    EXPECT_FALSE(isReadableWaveFile(textWave.c_str()));
-    EXPECT_FALSE(isReadableWaveFile((folder + "\\missing.wav").c_str()));
+    EXPECT_TRUE(isPlayableWaveFile(goodWave.c_str()));
+    EXPECT_FALSE(isPlayableWaveFile(textWave.c_str()));
+    EXPECT_FALSE(isPlayableWaveFile((soundFolder + L"\\missing.wav").c_str()));
+    std::string zeroFormat = waveFile();
+    zeroFormat.replace(20, 16, 16, '\0');  // the format chunk all zeros
+    zeroFormat.resize(36);                  // and no data chunk
     const struct { const char* name; std::string bytes; } bad[] = {
         {"avi.wav", waveFile(true, "AVI ")},
         {"nofmt.wav", waveFile(false)},
         {"shortfmt.wav", waveFile(true, "WAVE", 8)},
         {"empty.wav", ""},
         {"cut.wav", waveFile().substr(0, 20)},
+        {"zeros.wav", zeroFormat},
     };
     for (const auto& file : bad) {
-        const std::string path = folder + "\\" + file.name;
-        writeWholeFile(path, file.bytes);
-        EXPECT_FALSE(isReadableWaveFile(path.c_str())) << file.name;
+        const std::wstring path = soundFolder + L"\\" + widen(file.name);
+        writeWide(path, file.bytes);
+        EXPECT_FALSE(isPlayableWaveFile(path.c_str())) << file.name;
     }
 }
 

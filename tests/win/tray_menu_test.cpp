@@ -1,8 +1,8 @@
 // The tray menu built for real and driven through the main window procedure.
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
-#include "app/text.h"
+#include "core/messages.h"
+#include "core/text.h"
 #include "res/resource.h"
 #include "tray/hide_times.h"
 #include "tray/status_window.h"
@@ -90,7 +90,7 @@ TEST_F(TrayMenuTest, StartingMarksWithMessagesOnAndAStoredTime)
 
 TEST_F(TrayMenuTest, SoundItemsShowChosenSounds)
 {
-    copyText(g_app.upSoundPath, "C:\\up.wav");
+    copyText(g_app.upSoundPath, L"C:\\up.wav");
     buildTrayMenu();
     EXPECT_TRUE(checked(104));
     EXPECT_FALSE(checked(106));

@@ -14,24 +14,34 @@ std::string makeScratchFolder()
     return folder;
 }
 
-void removeScratchFolder(const std::string& folder)
+namespace {
+
+// Wide, so that folders named in any script go too.
+void removeFolderTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAA entry;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = folder + "\\" + name;
+            const std::wstring path = folder + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeScratchFolder(path);
+                removeFolderTree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &entry));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+void removeScratchFolder(const std::string& folder)
+{
+    removeFolderTree(std::wstring(folder.begin(), folder.end()));
 }
 
 std::string readWholeFile(const std::string& path)
@@ -63,9 +73,9 @@ bool fileExists(const std::string& path)
 
 void resetAppState(const std::string& configPath)
 {
-    g_app = AppState();
+    setStartValues(g_app);
     g_app.instance = GetModuleHandleA(nullptr);
-    std::snprintf(g_app.configPath, sizeof g_app.configPath, "%s", configPath.c_str());
+    MultiByteToWideChar(CP_ACP, 0, configPath.c_str(), -1, g_app.configPath, kTextBufferSize);
 }
 
 void pumpMessages()

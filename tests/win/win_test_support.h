@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 std::string makeScratchFolder();
 void removeScratchFolder(const std::string& folder);

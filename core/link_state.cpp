@@ -1,4 +1,4 @@
-#include "app/link_state.h"
+#include "core/link_state.h"
 
 #include "res/resource.h"
 

@@ -1,0 +1,35 @@
+// The one process-wide record of handles, settings and buffers.
+#pragma once
+
+#include <windows.h>
+
+#include "core/link_state.h"
+
+enum : DWORD { kTextBufferSize = 1024 };
+
+// Every field starts at zero but those that setStartValues sets: an all-zero
+// record lies in zeroed memory instead of taking its whole size (the path
+// buffers) in the program file.
+struct AppState {
+    HINSTANCE instance;
+    HWND mainWindow;
+    HWND statusWindow;                  // null while status messages are off
+    HMENU trayMenu;
+    HMENU hideTimeMenu;
+    DWORD pingIntervalMs;               // pause between probes while Connected
+    int hideSeconds;                    // 0 means the status window never hides itself
+    int statusX;                        // remembered position of the status window;
+    int statusY;                        //   0 means none
+    // Paths are wide text, so that any folder name works whatever the code page.
+    wchar_t upSoundPath[kTextBufferSize];  // empty means no sound
+    wchar_t downSoundPath[kTextBufferSize];
+    wchar_t configPath[kTextBufferSize];   // empty when there is no usable path: no settings file
+    UINT_PTR countdownTimer;
+    int countdownRemaining;
+    LinkState shownState;               // the state the icon shows; UI thread only
+};
+
+extern AppState g_app;
+
+// Zeroes the record, then sets the fields whose start value is not zero.
+void setStartValues(AppState& state);
