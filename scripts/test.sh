@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests (sanitizers),
-# the Windows tests under Wine, the end-to-end tests in network namespaces,
-# and the checks of the 32-bit release. Needs root. Ends with one line
-# "tests: N passed, N failed".
+# the Windows tests under Wine (both builds where both run), the end-to-end
+# tests in network namespaces on the i686 release (on the x86_64 build where
+# 32-bit programs cannot run), and the checks of the release. Needs root.
+# Ends with one line "tests: N passed, N failed".
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,10 +19,15 @@ build() {  # build DIR [cmake options...]
     cmake -S . -B "build/$dir" "$@" >"build/$dir.configure.log" 2>&1 || { cat "build/$dir.configure.log"; return 1; }
     cmake --build "build/$dir" -j"$(nproc)" || return 1
 }
+choose_program_under_test
+on_if() { [ "$1" = "$2" ] && echo ON || echo OFF; }
+runs32=$(on_if "$LINTORA_TREE" win32)
 mkdir -p build
 build native -DCMAKE_BUILD_TYPE=Debug -DLINTORA_TESTS=ON || exit 1
-build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DLINTORA_TESTS=ON || exit 1
-build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DLINTORA_TESTS=ON || exit 1
+build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DLINTORA_TESTS=ON \
+    -DLINTORA_E2E="$(on_if "$LINTORA_TREE" win64)" || exit 1
+build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DLINTORA_TESTS=ON \
+    -DLINTORA_RUN_WINDOWS_TESTS="$runs32" -DLINTORA_E2E="$runs32" || exit 1
 CC=clang CXX=clang++ build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINTORA_TESTS=ON -DLINTORA_FUZZ=ON || exit 1
 
 XVFB_PID=""

@@ -15,6 +15,8 @@ set -euo pipefail
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
 source "$SOURCE_DIR/scripts/wine_env.sh"
+# The loader of the program under test (ctest passes it): 32-bit Wine for the release.
+LINTORA_WINE=${LINTORA_WINE:-$WINE64}
 PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_hosts.cpp")
 
 E2E_NS=""
@@ -98,8 +100,8 @@ loopback() { in_ns ip link set lo "$1"; }
 e2e_start_display() {
     start_xvfb
     E2E_XVFB_PID=$XVFB_PID
-    in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-    in_ns "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+    in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+    in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
 }
 
 # start_bg COMMAND...: a background process of the test, stopped at the end.
@@ -137,9 +139,10 @@ PEEK_EXE=""      # set by the test: lintora_peek.exe
 APP_DIR=""       # Lintora's folder, where its config.ini lives
 
 # install_lintora [CONFIG_TEXT]: Lintora in a folder of its own, with a
-# config.ini written beforehand when given (CR LF line ends added).
+# config.ini written beforehand when given (CR LF line ends added). The
+# folder's name holds letters that no single-byte code page spells all of.
 install_lintora() {
-    APP_DIR="$E2E_WORK/app"
+    APP_DIR="$E2E_WORK/Пётр Zoë 東京"
     mkdir -p "$APP_DIR"
     cp "$LINTORA_EXE" "$APP_DIR/Lintora.exe"
     if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$APP_DIR/config.ini"; fi
@@ -152,14 +155,32 @@ start_lintora() {
     shift
     rm -f "$E2E_WORK/$name.exit"
     start_bg bash -c 'ip netns exec "$1" "$2" "${@:4}" "$3" >/dev/null 2>&1; echo $? >"$0"' \
-        "$E2E_WORK/$name.exit" "$E2E_NS" "$WINE64" "$APP_DIR/Lintora.exe" "$@"
+        "$E2E_WORK/$name.exit" "$E2E_NS" "$LINTORA_WINE" "$APP_DIR/Lintora.exe" "$@"
 }
+
+# listen_to_sounds: what the copies started from now on play is appended,
+# as raw samples, to $E2E_WORK/audio.raw (Wine's ALSA driver into ALSA's
+# file device, which needs no sound card).
+listen_to_sounds() {
+    mkdir -p "$E2E_WORK/home"
+    : >"$E2E_WORK/audio.raw"
+    printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "|cat >> %s"\n format "raw"\n}\n' \
+        "$E2E_WORK/audio.raw" >"$E2E_WORK/home/.asoundrc"
+    export HOME="$E2E_WORK/home"
+    export WINEDLLOVERRIDES="winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d"
+}
+
+# make_sound FILE SEED: a wave of noise of its own; times_heard FILE: how
+# often it has been played; heard FILE N: exactly N times.
+make_sound() { python3 "$E2E_DIR/sound_tool.py" make "$1" "$2"; }
+times_heard() { python3 "$E2E_DIR/sound_tool.py" count "$1" "$E2E_WORK/audio.raw"; }
+heard() { [ "$(times_heard "$1")" = "$2" ]; }
 
 exited_with() {  # exited_with NAME CODE
     [ -f "$E2E_WORK/$1.exit" ] && [ "$(cat "$E2E_WORK/$1.exit")" = "$2" ]
 }
 
-peek() { in_ns "$WINE64" "$PEEK_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+peek() { in_ns "$LINTORA_WINE" "$PEEK_EXE" "$@" 2>/dev/null | tr -d '\r'; }
 
 # screenshot [NAME]: the whole desktop, kept in the work folder; prints its path.
 screenshot() {
@@ -256,11 +277,9 @@ config_is() { [ "$(config_value "$1")" = "$2" ]; }
 peek_matches() { [[ $(peek "${@:2}") == $1 ]]; }
 config_stamp() { stat -c '%.9Y %s' "$APP_DIR/config.ini"; }
 
-# type_into CAPTION ID TEXT: clicks into a control of a dialog and types.
-type_into() {
-    local x y
-    read -r x y < <(peek control "$1" "$2") || return 1
-    xdotool mousemove "$x" "$y" click 1
-    sleep 0.3
-    xdotool type --delay 20 "$3"
+# choose_in_dialog UNIX_PATH: names a file in the open-file dialog and presses Open.
+choose_in_dialog() {
+    local dialog="Choose the sound you want to play"
+    wait_until 10 peek_matches visible=1 window "$dialog" || return 1
+    peek choose-file "$dialog" "Z:${1//\//\\}" >/dev/null
 }

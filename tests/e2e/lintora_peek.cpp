@@ -7,6 +7,9 @@
 //   lintora_peek taskbar-created      sends "TaskbarCreated" to the main window
 //   lintora_peek window CAPTION       visible=0|1 (a dialog window with that caption)
 //   lintora_peek control CAPTION ID   "X Y", the middle of a control of that window
+//   lintora_peek choose-file CAPTION PATH
+//                                     puts PATH (any characters) in the name box of that
+//                                     open-file dialog and presses Open
 //   lintora_peek resources            threads=N handles=N gdi=N user=N of the running Lintora
 //   lintora_peek watch                prints "MS TEXT" (milliseconds since the Unix epoch) each
 //                                     time the status text or the visibility changes, until killed
@@ -149,6 +152,21 @@ int printControl(const char* caption, int id)
     return 0;
 }
 
+// The path comes from the wide command line, so that no code page spoils it.
+int chooseFile(const char* caption)
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const HWND dialog = findBoxes(caption).first;
+    if (arguments == nullptr || count < 4 || dialog == nullptr)
+        return 1;
+    // The name box: a combo box (cmb13) in explorer-style dialogs, an edit (edt1) in others.
+    SetDlgItemTextW(dialog, 1148, arguments[3]);
+    SetDlgItemTextW(dialog, 1152, arguments[3]);
+    LocalFree(arguments);
+    return PostMessageA(dialog, WM_COMMAND, IDOK, 0) ? 0 : 1;
+}
+
 DWORD lintoraProcessId()
 {
     DWORD pid = 0;
@@ -243,6 +261,8 @@ int main(int argc, char** argv)
         result = std::printf("visible=%d\n", findBoxes(argv[2]).count > 0) < 0;
     else if (std::strcmp(verb, "control") == 0 && argc > 3)
         result = printControl(argv[2], std::atoi(argv[3]));
+    else if (std::strcmp(verb, "choose-file") == 0 && argc > 3)
+        result = chooseFile(argv[2]);
     else if (std::strcmp(verb, "resources") == 0)
         result = printResources();
     else if (std::strcmp(verb, "watch") == 0)

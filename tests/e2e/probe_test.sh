@@ -6,7 +6,7 @@ source "$(dirname "$0")/harness.sh"
 PROBE=$1
 e2e_init probe
 
-probe() { in_ns "$WINE64" "$PROBE" "$@" | tr -d '\r'; }
+probe() { in_ns "$LINTORA_WINE" "$PROBE" "$@" | tr -d '\r'; }
 HOST=$(echo "$PROBE_HOSTS" | head -n 1)
 
 loopback up

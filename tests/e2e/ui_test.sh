@@ -9,9 +9,13 @@ e2e_init ui
 e2e_start_display
 SHOTS=${LINTORA_SHOTS:-}
 install_lintora $'[config]\nping_time_interval=1\nmessage_hide_time=25'
-printf 'RIFF\x2c\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1f\x00\x00\x40\x1f\x00\x00\x01\x00\x08\x00data\x08\x00\x00\x00\x80\x80\x80\x80\x80\x80\x80\x80' >"$E2E_WORK/chime.wav"
-echo "not a sound" >"$E2E_WORK/notes.wav"
-winpath() { echo "Z:${1//\//\\}"; }
+# The sounds lie beside the program, in a folder that the code page cannot spell.
+UP_SOUND="$APP_DIR/up.wav"
+DOWN_SOUND="$APP_DIR/down.wav"
+make_sound "$UP_SOUND" 1
+make_sound "$DOWN_SOUND" 2
+echo "not a sound" >"$APP_DIR/notes.wav"
+listen_to_sounds
 
 loopback up
 start_lintora first
@@ -35,7 +39,7 @@ check "Enable Display Message writes use_dialog_message=yes" wait_until 5 config
 menu Down Down Down Right
 expect_eq "messages on: checked, and Set Auto Hide Time enabled" "lines=2 marks=1,0 grayed=0,0" "$(marks_of_open_menu)"
 keys Down Right Down Down Down
-expect_eq "Never is the hide time" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "Never is the hide time" "lines=5 marks=1,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
 [ -n "$SHOTS" ] && convert "$(screenshot)" -crop 420x260+604+508 +repage "$SHOTS/menu.png"
 keys Return
 check "30 s chosen: 30 written" wait_until 5 config_is message_hide_time 30
@@ -83,26 +87,38 @@ loopback up
 wait_until 30 tray_shows connected
 check "a change with messages off shows no window" peek_matches 'found=0*' status
 
-# Sounds through the real open-file dialog.
+# Sounds through the real open-file dialog, heard as they play.
 menu Down Return
-check "Play Sound When Up opens the dialog" wait_until 10 peek_matches visible=1 window "Choose the sound you want to play"
-# The name box of the dialog: combo box cmb13.
-type_into "Choose the sound you want to play" 1148 "$(winpath "$E2E_WORK/chime.wav")"
-keys Return
+check "Play Sound When Up opens the dialog" choose_in_dialog "$UP_SOUND"
 check "the dialog closes" wait_until 10 peek_matches visible=0 window "Choose the sound you want to play"
 check "a wave file is accepted without an error" peek_matches 'count=0*' boxes "Error opening file"
+check "choosing a sound plays it once" wait_until 10 heard "$UP_SOUND" 1
 menu Down Down Return
-check "Play Sound When Down opens the dialog" wait_until 10 peek_matches visible=1 window "Choose the sound you want to play"
-type_into "Choose the sound you want to play" 1148 "$(winpath "$E2E_WORK/notes.wav")"
-keys Return
+check "Play Sound When Down opens the dialog" choose_in_dialog "$APP_DIR/notes.wav"
 check "a file that is not a wave gives the error box" wait_until 10 \
     peek_matches "count=1 text=File type not supported! Try another one." boxes "Error opening file"
 peek dismiss "Error opening file" >/dev/null
 sleep 0.5
 open_menu
 expect_eq "the up sound is checked, the down sound is not" "lines=5 marks=1,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
-keys Escape
+keys Down Down Return
+check "a wave for the down sound" choose_in_dialog "$DOWN_SOUND"
+check "is played once when chosen" wait_until 10 heard "$DOWN_SOUND" 1
 check "no sound path is stored" bash -c '! grep -qi wav "$1"' _ "$APP_DIR/config.ini"
+
+loopback down
+check "a loss plays the down sound" wait_until 40 heard "$DOWN_SOUND" 2
+loopback up
+check "a restore plays the up sound" wait_until 30 heard "$UP_SOUND" 2
+check "and not the down sound" heard "$DOWN_SOUND" 2
+menu Down Return
+loopback down
+check "with Play Sound When Up unchecked a loss still plays the down sound" wait_until 40 heard "$DOWN_SOUND" 3
+loopback up
+check "Connected again" wait_until 30 tray_shows connected
+sleep 3
+check "with Play Sound When Up unchecked the restore plays nothing" heard "$UP_SOUND" 2
+e2e_log "heard: up $(times_heard "$UP_SOUND"), down $(times_heard "$DOWN_SOUND") times"
 
 # Exit while Connected, and after a restart while Broken: no icon left, 0.
 menu Down Down Down Down Down Return

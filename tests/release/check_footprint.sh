@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The 32-bit release, which cannot run here, checked for what it is made of:
+# The 32-bit release checked for what it is made of (the end-to-end tests run it):
 # a GUI program for i386 of at most 80 KiB with its icons, importing only DLLs
 # that Windows ships, carrying the manifest.
 set -uo pipefail
