@@ -9,8 +9,10 @@ OUT=$1
 CHANGES=$2
 MIN_PROBES=$3
 IDLE_SECONDS=$4
-LINTORA_EXE=$SOURCE_DIR/build/win64/Lintora.exe
-PEEK_EXE=$SOURCE_DIR/build/win64/tests/e2e/lintora_peek.exe
+# The program under test: the i686 release where 32-bit Wine runs.
+choose_program_under_test >/dev/null
+LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
+PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
 mkdir -p "$OUT"
 e2e_init bench
 e2e_start_display
@@ -22,7 +24,7 @@ loopback up
 start_bg in_ns python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/wire.hex"
 start_lintora soak
 wait_until 30 tray_shows connected || { echo "Lintora did not come up"; exit 1; }
-start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$WINE64" "$PEEK_EXE" "$E2E_WORK/watch.log"
+start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$LINTORA_WINE" "$PEEK_EXE" "$E2E_WORK/watch.log"
 
 probes() { python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/wire.hex" | awk '$5 == "ok"' | wc -l | awk '{print int($1 / 4)}'; }
 next_sample=0

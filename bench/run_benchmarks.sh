@@ -15,15 +15,19 @@ rm -rf "$OUT"
 mkdir -p "$OUT"
 
 bash scripts/install_deps.sh
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null && cmake --build build/win32 -j2 >/dev/null || exit 1
-cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null && cmake --build build/win64 -j2 >/dev/null || exit 1
+choose_program_under_test
+e2e_in() { [ "$LINTORA_TREE" = "$1" ] && echo ON || echo OFF; }
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DLINTORA_RUN_WINDOWS_TESTS="$(e2e_in win32)" \
+    -DLINTORA_E2E="$(e2e_in win32)" >/dev/null && cmake --build build/win32 -j2 >/dev/null || exit 1
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DLINTORA_E2E="$(e2e_in win64)" >/dev/null &&
+    cmake --build build/win64 -j2 >/dev/null || exit 1
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DLINTORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
     cmake --build build/fuzz -j2 >/dev/null || exit 1
 boot_prefix "$root/build/wine/template"
 export LINTORA_WINE_TEMPLATE="$root/build/wine/template"
 
 # Fuzzing, natively with the sanitizers.
-for target in echo_reply setting_values; do
+for target in echo_reply setting_values wave_format; do
     build/fuzz/tests/fuzz/${target}_fuzz -runs="$FUZZ_RUNS" -seed=1 -max_len=400 -print_final_stats=1 \
         tests/fuzz/corpus/$target >"$OUT/fuzz-$target.log" 2>&1
     echo "$?" >"$OUT/fuzz-$target.status"
