@@ -27,6 +27,7 @@ struct AppState {
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
+    ULONGLONG shownSince;               // when the state shown began (UTC, 100 ns since 1601); 0 until the first probe
 };
 
 extern AppState g_app;

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
+#include "tray/connection_log.h"
 #include "tray/hide_times.h"
 #include "tray/message_filter.h"
 #include "tray/sound_choice.h"
@@ -32,6 +33,7 @@ void onCreate(HWND window)
 
 void openTrayMenu(HWND window)
 {
+    refreshTrayMenu();
     SetForegroundWindow(window);
     POINT cursor;
     GetCursorPos(&cursor);
@@ -40,19 +42,29 @@ void openTrayMenu(HWND window)
     PostMessageA(window, WM_NULL, 0, 0);
 }
 
+// The tip must be true whenever it shows: "since" may have become a date.
 void onTrayNotify(HWND window, LPARAM mouseMessage)
 {
     if (mouseMessage == WM_RBUTTONUP)
         openTrayMenu(window);
+    else if (mouseMessage == WM_MOUSEMOVE)
+        refreshTrayTip();
 }
 
-// The first state found only replaces the starting Broken icon; every later
-// change is also told in the status window and with the chosen sound.
+// Every state shown goes into the log. The first state found only replaces
+// the starting Broken icon; every later change is also told in the status
+// window and with the chosen sound.
 void onLinkState(LinkState state, bool first)
 {
-    if (state != g_app.shownState)
-        swapTrayIcon(g_app.shownState, state);
+    const ULONGLONG now = utcNow();
+    logShownState(state, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
+    const LinkState previous = g_app.shownState;
     g_app.shownState = state;
+    g_app.shownSince = now;
+    if (state != previous)
+        swapTrayIcon(previous, state);
+    else
+        refreshTrayTip();
     if (first)
         return;
     showStatusMessage(linkStateText(state));
@@ -89,6 +101,12 @@ void onCommand(UINT commandId)
         break;
     case IDM_HELP:
         openUserGuide();
+        break;
+    case IDM_CONNECTION_LOG:
+        openConnectionLog();
+        break;
+    case IDM_START_WITH_WINDOWS:
+        toggleStartWithWindows();
         break;
     default:
         if (commandId >= IDM_HIDE_NEVER && commandId < IDM_HIDE_NEVER + kHideTimeChoiceCount)

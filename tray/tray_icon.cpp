@@ -5,13 +5,19 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
+#include "tray/connection_log.h"
+#include "tray/history_text.h"
 
 // The version-1 layout of the notification record is all we use, and it is
 // understood by every version of the shell.
 static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 4 ? 88 : 104),
               "the version-1 notification record is 88 bytes in a 32-bit build");
+static_assert(sizeof(NOTIFYICONDATAA().szTip) >= kTipSize, "the version-1 tip holds 64 characters");
 
 namespace {
+
+// The tip the shell holds now, so that pointing at the icon changes it only when due.
+char g_shownTip[kTipSize];
 
 NOTIFYICONDATAA notifyRecord(LinkState state)
 {
@@ -25,6 +31,29 @@ NOTIFYICONDATAA notifyRecord(LinkState state)
 HICON loadStateIcon(LinkState state)
 {
     return LoadIconA(g_app.instance, MAKEINTRESOURCEA(linkStateIconId(state)));
+}
+
+// "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale writes them.
+void formatShownSince(char (&since)[kTipSize])
+{
+    LocalTime began, now;
+    SYSTEMTIME beganLocal, nowLocal;
+    localTimeOf(g_app.shownSince, began, beganLocal);
+    localTimeOf(utcNow(), now, nowLocal);
+    char clock[kTipSize] = "", date[kTipSize] = "";
+    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &beganLocal, nullptr, clock, sizeof clock);
+    GetDateFormatA(LOCALE_USER_DEFAULT, 0, &beganLocal, "d MMM", date, sizeof date);
+    const bool today = began.year == now.year && began.month == now.month && began.day == now.day;
+    formatSince(since, sizeof since, today, date, clock);
+}
+
+// The state's text, and when the state shown began once that is known.
+void formatStateTip(char (&tip)[kTipSize], LinkState state)
+{
+    char since[kTipSize] = "";
+    if (state == g_app.shownState && g_app.shownSince != 0)
+        formatShownSince(since);
+    formatTip(tip, linkStateText(state), since);
 }
 
 } // namespace
@@ -44,7 +73,8 @@ void addTrayIcon(LinkState state)
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = loadStateIcon(state);
-    lstrcpynA(record.szTip, linkStateText(state), sizeof record.szTip);
+    formatStateTip(g_shownTip, state);
+    lstrcpynA(record.szTip, g_shownTip, sizeof record.szTip);
     setWindowIcons(state);
     Shell_NotifyIconA(NIM_ADD, &record);
 }
@@ -59,4 +89,17 @@ void swapTrayIcon(LinkState from, LinkState to)
 {
     removeTrayIcon(from);
     addTrayIcon(to);
+}
+
+void refreshTrayTip()
+{
+    char tip[kTipSize];
+    formatStateTip(tip, g_app.shownState);
+    if (lstrcmpA(tip, g_shownTip) == 0)
+        return;
+    lstrcpynA(g_shownTip, tip, sizeof g_shownTip);
+    NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
+    record.uFlags = NIF_TIP;
+    lstrcpynA(record.szTip, tip, sizeof record.szTip);
+    Shell_NotifyIconA(NIM_MODIFY, &record);
 }

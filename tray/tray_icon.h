@@ -11,3 +11,6 @@ void setWindowIcons(LinkState state);
 
 // Shows a new state: the old icon goes, the new one comes.
 void swapTrayIcon(LinkState from, LinkState to);
+
+// Brings the tip of the icon shown up to date (its "since" line), when it changed.
+void refreshTrayTip();

@@ -6,6 +6,7 @@
 #include "settings/config_file.h"
 #include "settings/setting_values.h"
 #include "tray/hide_times.h"
+#include "tray/start_with_windows.h"
 #include "tray/status_window.h"
 
 // The item record as version 4 of the platform knew it, without hbmpItem.
@@ -79,6 +80,10 @@ void buildTrayMenu()
     fillDisplayMessageMenu(displayMenu);
     if (findHideTimeBySeconds(g_app.hideSeconds) == nullptr)
         selectHideTime(IDM_HIDE_NEVER);
+    // The log lies beside config.ini: no settings folder, no log.
+    AppendMenuA(g_app.trayMenu, g_app.configPath[0] != L'\0' ? MF_STRING : MF_GRAYED, IDM_CONNECTION_LOG,
+                "Connection Log");
+    AppendMenuA(g_app.trayMenu, checkedIf(isStartingWithWindows()), IDM_START_WITH_WINDOWS, "Start with Windows");
     AppendMenuA(g_app.trayMenu, MF_STRING, IDM_HELP, "Help");
     AppendMenuA(g_app.trayMenu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(g_app.trayMenu, MF_STRING, IDM_EXIT, "&Exit");
@@ -119,4 +124,16 @@ void toggleDisplayMessage()
     setMenuItemState(IDM_DISPLAY_MESSAGE, turningOn ? MFS_CHECKED : 0);
     writeSetting("config", "use_dialog_message", turningOn ? "yes" : "no");
     setHideTimeMenuEnabled(turningOn);
+}
+
+void toggleStartWithWindows()
+{
+    setStartingWithWindows(!isStartingWithWindows());
+    refreshTrayMenu();
+}
+
+void refreshTrayMenu()
+{
+    // The user may have removed the value, or moved the program, meanwhile.
+    setMenuItemState(IDM_START_WITH_WINDOWS, isStartingWithWindows() ? MFS_CHECKED : 0);
 }

@@ -10,6 +10,8 @@ enum MenuCommand : UINT {
     IDM_EXIT = 107,
     IDM_HELP = 109,
     // 110 .. 116: the auto-hide times (tray/hide_times.h)
+    IDM_CONNECTION_LOG = 117,
+    IDM_START_WITH_WINDOWS = 118,
 };
 
 // Builds the menu once, its marks showing the loaded settings.
@@ -21,6 +23,10 @@ void setHideTimeMenuEnabled(bool enabled);
 void selectHideTime(UINT commandId);
 // Turns status messages on or off.
 void toggleDisplayMessage();
+// Adds or removes the Run value, and checks the item when it names this program.
+void toggleStartWithWindows();
+// Marks what may have changed outside the program since the menu was built.
+void refreshTrayMenu();
 
 // The state bits of an item found by command id anywhere in the menu.
 UINT menuItemState(UINT commandId);

@@ -10,6 +10,9 @@
 //   lintora_peek choose-file CAPTION PATH
 //                                     puts PATH (any characters) in the name box of that
 //                                     open-file dialog and presses Open
+//   lintora_peek hold-file PATH readers|nobody SECONDS
+//                                     keeps PATH open for reading that long, letting
+//                                     readers and writers, or nobody, open it meanwhile
 //   lintora_peek resources            threads=N handles=N gdi=N user=N of the running Lintora
 //   lintora_peek watch                prints "MS TEXT" (milliseconds since the Unix epoch) each
 //                                     time the status text or the visibility changes, until killed
@@ -167,6 +170,23 @@ int chooseFile(const char* caption)
     return PostMessageA(dialog, WM_COMMAND, IDOK, 0) ? 0 : 1;
 }
 
+// As a spreadsheet showing the file would, or as a program that locks it.
+int holdFile(const char* sharing, int seconds)
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr || count < 5)
+        return 1;
+    const DWORD share = std::strcmp(sharing, "readers") == 0 ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    const HANDLE file = CreateFileW(arguments[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    LocalFree(arguments);
+    std::printf("held=%d\n", file != INVALID_HANDLE_VALUE);
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    CloseHandle(file);
+    return 0;
+}
+
 DWORD lintoraProcessId()
 {
     DWORD pid = 0;
@@ -263,6 +283,8 @@ int main(int argc, char** argv)
         result = printControl(argv[2], std::atoi(argv[3]));
     else if (std::strcmp(verb, "choose-file") == 0 && argc > 3)
         result = chooseFile(argv[2]);
+    else if (std::strcmp(verb, "hold-file") == 0 && argc > 4)
+        result = holdFile(argv[3], std::atoi(argv[4]));
     else if (std::strcmp(verb, "resources") == 0)
         result = printResources();
     else if (std::strcmp(verb, "watch") == 0)

@@ -27,7 +27,7 @@ icon_click 1
 sleep 1
 check "a left click opens no menu" peek_matches "" menus
 check "a right click opens the menu" open_menu
-expect_eq "no sound is checked at start-up" "lines=5 marks=0,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "no sound is checked at start-up" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Down Down Down Right
 expect_eq "messages off: Enable Display Message unchecked, Set Auto Hide Time grayed" "lines=2 marks=0,0 grayed=0,1" "$(marks_of_open_menu)"
 keys Escape Escape Escape
@@ -39,7 +39,7 @@ check "Enable Display Message writes use_dialog_message=yes" wait_until 5 config
 menu Down Down Down Right
 expect_eq "messages on: checked, and Set Auto Hide Time enabled" "lines=2 marks=1,0 grayed=0,0" "$(marks_of_open_menu)"
 keys Down Right Down Down Down
-expect_eq "Never is the hide time" "lines=5 marks=1,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "Never is the hide time" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 [ -n "$SHOTS" ] && convert "$(screenshot)" -crop 420x260+604+508 +repage "$SHOTS/menu.png"
 keys Return
 check "30 s chosen: 30 written" wait_until 5 config_is message_hide_time 30
@@ -100,7 +100,7 @@ check "a file that is not a wave gives the error box" wait_until 10 \
 peek dismiss "Error opening file" >/dev/null
 sleep 0.5
 open_menu
-expect_eq "the up sound is checked, the down sound is not" "lines=5 marks=1,0,0,0,0 grayed=0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "the up sound is checked, the down sound is not" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Down Down Return
 check "a wave for the down sound" choose_in_dialog "$DOWN_SOUND"
 check "is played once when chosen" wait_until 10 heard "$DOWN_SOUND" 1
@@ -121,13 +121,13 @@ check "with Play Sound When Up unchecked the restore plays nothing" heard "$UP_S
 e2e_log "heard: up $(times_heard "$UP_SOUND"), down $(times_heard "$DOWN_SOUND") times"
 
 # Exit while Connected, and after a restart while Broken: no icon left, 0.
-menu Down Down Down Down Down Return
+menu Down Down Down Down Down Down Down Return
 check "Exit while Connected ends with 0" wait_until 20 exited_with first 0
 check "and leaves no icon" wait_until 10 tray_shows none
 loopback down
 start_lintora second
 check "restarted with the network down: Broken" wait_until 30 tray_shows broken
-menu Down Down Down Down Down Return
+menu Down Down Down Down Down Down Down Return
 check "Exit while Broken ends with 0" wait_until 20 exited_with second 0
 check "and leaves no icon" wait_until 10 tray_shows none
 

@@ -21,7 +21,7 @@ echo "imports: $(echo $dlls)"
 check "at most 80 KiB" [ "$size" -le 81920 ]
 check "an i386 program" grep -q 'file format pei-i386' <<<"$(i686-w64-mingw32-objdump -f "$exe")"
 check "GUI subsystem" grep -Eq '^Subsystem\s+00000002' <<<"$headers"
-allowed="COMCTL32.DLL COMDLG32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL WS2_32.DLL"
+allowed="ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL WS2_32.DLL"
 for dll in $dlls; do
     check "$dll is a DLL Windows ships" grep -qw "$dll" <<<"$allowed"
 done

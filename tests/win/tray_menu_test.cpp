@@ -41,17 +41,21 @@ TEST_F(TrayMenuTest, TreeLabelsAndIdsInOrder)
 {
     buildTrayMenu();
     const HMENU top = g_app.trayMenu;
-    ASSERT_EQ(GetMenuItemCount(top), 6);
+    ASSERT_EQ(GetMenuItemCount(top), 8);
     EXPECT_EQ(label(top, 0), "Play Sound When Up");
     EXPECT_EQ(GetMenuItemID(top, 0), 104u);
     EXPECT_EQ(label(top, 1), "Play Sound When Down");
     EXPECT_EQ(GetMenuItemID(top, 1), 106u);
     EXPECT_EQ(label(top, 2), "Display Message");
-    EXPECT_EQ(label(top, 3), "Help");
-    EXPECT_EQ(GetMenuItemID(top, 3), 109u);
-    EXPECT_TRUE(GetMenuState(top, 4, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(label(top, 5), "&Exit");
-    EXPECT_EQ(GetMenuItemID(top, 5), 107u);
+    EXPECT_EQ(label(top, 3), "Connection Log");
+    EXPECT_EQ(GetMenuItemID(top, 3), 117u);
+    EXPECT_EQ(label(top, 4), "Start with Windows");
+    EXPECT_EQ(GetMenuItemID(top, 4), 118u);
+    EXPECT_EQ(label(top, 5), "Help");
+    EXPECT_EQ(GetMenuItemID(top, 5), 109u);
+    EXPECT_TRUE(GetMenuState(top, 6, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(label(top, 7), "&Exit");
+    EXPECT_EQ(GetMenuItemID(top, 7), 107u);
 
     ASSERT_EQ(GetMenuItemCount(displayMenu()), 2);
     EXPECT_EQ(label(displayMenu(), 0), "Enable Display Message");
@@ -65,6 +69,23 @@ TEST_F(TrayMenuTest, TreeLabelsAndIdsInOrder)
         EXPECT_EQ(label(g_app.hideTimeMenu, i), labels[i]);
         EXPECT_EQ(GetMenuItemID(g_app.hideTimeMenu, i), 110u + i);
     }
+}
+
+// The log lies beside config.ini: without a settings folder the item is grayed.
+TEST_F(TrayMenuTest, ConnectionLogStartsWithItsHeaderAndNeedsASettingsFolder)
+{
+    buildTrayMenu();
+    EXPECT_FALSE(menuItemState(IDM_CONNECTION_LOG) & MFS_GRAYED);
+    command(IDM_CONNECTION_LOG);
+    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state\r\n");
+    command(IDM_CONNECTION_LOG);
+    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state\r\n")
+        << "opening it again adds nothing";
+
+    DestroyMenu(g_app.trayMenu);
+    g_app.configPath[0] = L'\0';
+    buildTrayMenu();
+    EXPECT_TRUE(menuItemState(IDM_CONNECTION_LOG) & MFS_GRAYED);
 }
 
 TEST_F(TrayMenuTest, StartingMarksWithMessagesOff)

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tray/history_text.h"
+
+namespace {
+
+TEST(LogRow, IsoTimeWithItsOffsetStateAndSeconds)
+{
+    char row[kLogRowSize];
+    formatLogRow(row, {2026, 12, 7, 16, 5, 9, 60}, Connected, 3600);
+    EXPECT_STREQ(row, "2026-12-07T16:05:09+01:00,Connected,3600\r\n");
+    formatLogRow(row, {2027, 1, 1, 0, 0, 0, -330}, Broken, 0);
+    EXPECT_STREQ(row, "2027-01-01T00:00:00-05:30,Broken,0\r\n");
+    formatLogRow(row, {2026, 6, 30, 23, 59, 59, 0}, Broken, kNoPreviousState);
+    EXPECT_STREQ(row, "2026-06-30T23:59:59+00:00,Broken,\r\n") << "the first row of a run";
+    formatLogRow(row, {2026, 3, 29, 2, 30, 0, 840}, Connected, 2147483647);
+    EXPECT_STREQ(row, "2026-03-29T02:30:00+14:00,Connected,2147483647\r\n");
+    EXPECT_STREQ(kLogHeader, "time,state,seconds_in_previous_state\r\n");
+}
+
+TEST(LogRow, RotationKeepsTheFileWithinOneMebibyte)
+{
+    EXPECT_FALSE(logNeedsRotation(0, 44));
+    EXPECT_FALSE(logNeedsRotation(1048576 - 44, 44)) << "exactly 1 MiB is allowed";
+    EXPECT_TRUE(logNeedsRotation(1048576 - 43, 44));
+    EXPECT_TRUE(logNeedsRotation(5u << 20, 44)) << "an oversized file found in place";
+    EXPECT_FALSE(logNeedsRotation(0, 2u << 20)) << "an empty file has nothing to set aside";
+}
+
+TEST(Tip, StateTextThenSinceOnASecondLine)
+{
+    char since[48];
+    formatSince(since, sizeof since, true, "5 Dec", "16:05");
+    EXPECT_STREQ(since, "since 16:05");
+    formatSince(since, sizeof since, false, "5 Dec", "16:05");
+    EXPECT_STREQ(since, "since 5 Dec 16:05");
+
+    char tip[kTipSize];
+    formatTip(tip, "Internet connection is broken.", since);
+    EXPECT_STREQ(tip, "Internet connection is broken.\nsince 5 Dec 16:05");
+    formatTip(tip, "Internet connection is established.", "");
+    EXPECT_STREQ(tip, "Internet connection is established.");
+}
+
+TEST(Tip, TheSecondLineIsCutToSixtyFourCharacters)
+{
+    char tip[kTipSize];
+    const std::string state = "Internet connection is established.";  // 35 characters
+    const std::string since = "since " + std::string(40, 'x');
+    formatTip(tip, state.c_str(), since.c_str());
+    EXPECT_EQ(std::strlen(tip), 63u);
+    EXPECT_EQ(std::string(tip), state + "\n" + since.substr(0, 63 - 36));
+
+    const std::string longState(62, 's');  // room for the line break, not for one more character
+    formatTip(tip, longState.c_str(), "since 9:00");
+    EXPECT_EQ(std::string(tip), longState);
+    const std::string tooLong(80, 's');
+    formatTip(tip, tooLong.c_str(), "since 9:00");
+    EXPECT_EQ(std::string(tip), tooLong.substr(0, 63));
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "tray/history_text.h"
+
+#include <cstring>
+
+#include "core/text.h"
+
+const char kLogHeader[] = "time,state,seconds_in_previous_state\r\n";
+
+namespace {
+
+void appendTwoDigits(char (&row)[kLogRowSize], int value)
+{
+    if (value >= 0 && value < 10)
+        appendText(row, "0");
+    appendDecimal(row, value);
+}
+
+// "+01:00", "-05:30", "+00:00".
+void appendUtcOffset(char (&row)[kLogRowSize], int minutes)
+{
+    appendText(row, minutes < 0 ? "-" : "+");
+    const int magnitude = minutes < 0 ? -minutes : minutes;
+    appendTwoDigits(row, magnitude / 60);
+    appendText(row, ":");
+    appendTwoDigits(row, magnitude % 60);
+}
+
+} // namespace
+
+void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious)
+{
+    row[0] = '\0';
+    appendDecimal(row, time.year);
+    appendText(row, "-");
+    appendTwoDigits(row, time.month);
+    appendText(row, "-");
+    appendTwoDigits(row, time.day);
+    appendText(row, "T");
+    appendTwoDigits(row, time.hour);
+    appendText(row, ":");
+    appendTwoDigits(row, time.minute);
+    appendText(row, ":");
+    appendTwoDigits(row, time.second);
+    appendUtcOffset(row, time.utcOffsetMinutes);
+    appendText(row, state == Connected ? ",Connected," : ",Broken,");
+    if (secondsInPrevious != kNoPreviousState)
+        appendDecimal(row, static_cast<long>(secondsInPrevious));
+    appendText(row, "\r\n");
+}
+
+bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes)
+{
+    return fileBytes > 0 && fileBytes + appendBytes > kMaxLogBytes;
+}
+
+void formatSince(char* text, std::size_t size, bool today, const char* date, const char* clock)
+{
+    copyText(text, size, "since ");
+    if (!today) {
+        appendText(text, size, date);
+        appendText(text, size, " ");
+    }
+    appendText(text, size, clock);
+}
+
+void formatTip(char (&tip)[kTipSize], const char* stateText, const char* since)
+{
+    copyText(tip, stateText);
+    // A second line only where at least its first character fits.
+    if (since[0] != '\0' && std::strlen(tip) + 2 < kTipSize) {
+        appendText(tip, "\n");
+        appendText(tip, since);
+    }
+}

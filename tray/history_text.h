@@ -1,0 +1,38 @@
+// The texts of the connection's history: the rows of "connection-log.csv"
+// and the notification icon's tip with the time its state began.
+// Portable: no <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/link_state.h"
+
+// A moment in local time, with the local time's distance from UTC.
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+    int utcOffsetMinutes;  // east of Greenwich positive
+};
+
+enum : std::size_t { kLogRowSize = 96, kTipSize = 64 };
+enum : uint32_t { kMaxLogBytes = 1u << 20 };
+enum : long long { kNoPreviousState = -1 };
+
+// The first line of a new log, CR LF included.
+extern const char kLogHeader[];
+
+// "2026-12-07T16:05:09+01:00,Connected,3600" and CR LF; the last field is
+// empty for kNoPreviousState.
+void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious);
+
+// Whether a file of fileBytes must first be set aside so that appending
+// appendBytes keeps it within kMaxLogBytes.
+bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes);
+
+// "since 16:05" for a moment of today, "since 5 Dec 16:05" for an earlier
+// day: date and clock as the user's locale writes them.
+void formatSince(char* text, std::size_t size, bool today, const char* date, const char* clock);
+
+// The state's text whole, then on a second line as much of since as fits
+// the tip's 64 characters; the state's text alone when since is empty.
+void formatTip(char (&tip)[kTipSize], const char* stateText, const char* since);
