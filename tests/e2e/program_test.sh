@@ -64,7 +64,8 @@ wait_until 20 tray_shows none || true
 for mode in max min; do
     start_lintora "show-$mode" start /wait "/$mode" /unix
     check "started with $mode: the icon appears" wait_until 30 tray_shows connected
-    check "started with $mode: no window is shown" [ "$(peek main)" = "found=1 visible=0 class=Lintora? title=Lintora?" ]
+    check "started with $mode: no window is shown" wait_until 5 peek_matches "found=1 visible=0 class=Lintora? title=Lintora?" main
+    e2e_log "main window: $(peek main)"
     peek command 107 >/dev/null
     check "started with $mode: exits with 0" wait_until 20 exited_with "show-$mode" 0
 done

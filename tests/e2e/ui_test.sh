@@ -28,6 +28,8 @@ sleep 1
 check "a left click opens no menu" peek_matches "" menus
 check "a right click opens the menu" open_menu
 expect_eq "no sound is checked at start-up" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+[ -n "$SHOTS" ] && read -r mx my mw mh < <(peek menus | tail -n 1) &&
+    convert "$(screenshot)" -crop $((mw + 40))x$((mh + 40))+$((mx - 20))+$((my - 20)) +repage "$SHOTS/menu.png"
 keys Down Down Down Right
 expect_eq "messages off: Enable Display Message unchecked, Set Auto Hide Time grayed" "lines=2 marks=0,0 grayed=0,1" "$(marks_of_open_menu)"
 keys Escape Escape Escape
@@ -40,7 +42,6 @@ menu Down Down Down Right
 expect_eq "messages on: checked, and Set Auto Hide Time enabled" "lines=2 marks=1,0 grayed=0,0" "$(marks_of_open_menu)"
 keys Down Right Down Down Down
 expect_eq "Never is the hide time" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
-[ -n "$SHOTS" ] && convert "$(screenshot)" -crop 420x260+604+508 +repage "$SHOTS/menu.png"
 keys Return
 check "30 s chosen: 30 written" wait_until 5 config_is message_hide_time 30
 stamp=$(config_stamp)
