@@ -15,7 +15,8 @@
 
 namespace {
 
-enum : DWORD { kReplyWaitMs = 5000 };
+enum : DWORD { kReplyWaitMs = 5000, kHandshakeWaitMs = 5000 };
+enum : u_short { kHttpsPort = 443 };
 enum : int { kReplyBufferSize = 321 };
 
 // Reused for every request; only the monitor thread builds requests.
@@ -90,7 +91,9 @@ bool exchangeOnRawSocket(SOCKET sock, const sockaddr_in& destination)
     SentEchoes sent;
     bool answered = false;
     for (int i = 0; i < kMaxEchoRequestsPerProbe; ++i) {
-        sendEchoRequest(sock, destination);
+        // A request that could not leave (no route) is lost at once: no answer can come.
+        if (sendEchoRequest(sock, destination) == SOCKET_ERROR)
+            continue;
         rememberSentEcho(sent, g_request.identifier, g_request.sequence);
         const WaitOutcome outcome = awaitMatchingReply(sock, destination, sent);
         if (outcome == WaitOutcome::Answered)
@@ -130,6 +133,35 @@ bool exchangeViaIcmpService(const sockaddr_in& destination)
     return answered;
 }
 
+// One TCP handshake with port 443 of the address, at most 5 s, closed at
+// once: no data is sent. Any failure (refused, timed out) means no.
+bool completesHttpsHandshake(const sockaddr_in& destination)
+{
+    const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (sock == INVALID_SOCKET)
+        return false;
+    u_long nonBlocking = 1;
+    ioctlsocket(sock, FIONBIO, &nonBlocking);
+    sockaddr_in https = destination;
+    https.sin_port = htons(kHttpsPort);
+    bool connected = connect(sock, reinterpret_cast<const sockaddr*>(&https), sizeof https) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_SET(sock, &writable);
+        FD_ZERO(&failed);
+        FD_SET(sock, &failed);
+        timeval timeout = {static_cast<long>(kHandshakeWaitMs / 1000), 0};
+        int error = 0;
+        int errorSize = sizeof error;
+        connected = select(0, nullptr, &writable, &failed, &timeout) > 0 && FD_ISSET(sock, &writable) &&
+                    getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorSize) == 0 &&
+                    error == 0;
+    }
+    closesocket(sock);
+    return connected;
+}
+
 bool resolveHost(const char* host, sockaddr_in& destination)
 {
     const hostent* entry = gethostbyname(host);
@@ -152,10 +184,17 @@ LinkState probeStartedSockets(const char* host, ProbeRoute route)
             closesocket(sock);
         return Broken;
     }
-    if (sock == INVALID_SOCKET)
-        return exchangeViaIcmpService(destination) ? Connected : Broken;
-    const bool answered = exchangeOnRawSocket(sock, destination);
-    const bool closed = closesocket(sock) == 0;
+    bool answered = false;
+    bool closed = true;
+    if (sock == INVALID_SOCKET) {
+        answered = exchangeViaIcmpService(destination);
+    } else {
+        answered = exchangeOnRawSocket(sock, destination);
+        closed = closesocket(sock) == 0;
+    }
+    // Networks that drop ICMP (many offices, some hotels) still let a web connection through.
+    if (!answered)
+        answered = completesHttpsHandshake(destination);
     return answered && closed ? Connected : Broken;
 }
 

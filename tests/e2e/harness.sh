@@ -20,6 +20,7 @@ LINTORA_WINE=${LINTORA_WINE:-$WINE64}
 PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_hosts.cpp")
 
 E2E_NS=""
+E2E_FAR_NS=""
 E2E_WORK=""
 E2E_XVFB_PID=""
 E2E_PIDS=()
@@ -53,6 +54,10 @@ e2e_cleanup() {
     fi
     [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
     for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ -n "$E2E_FAR_NS" ]; then
+        for pid in $(ip netns pids "$E2E_FAR_NS" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
+        ip netns del "$E2E_FAR_NS" 2>/dev/null
+    fi
     if [ -n "$E2E_NS" ]; then
         # Anything still running in the namespace goes with it.
         for pid in $(ip netns pids "$E2E_NS" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
@@ -90,6 +95,41 @@ e2e_init() {
     export WINEPREFIX="$E2E_WORK/prefix"
     # The first Wine process of the prefix starts its wineserver: in the namespace.
     in_ns wineserver -p
+}
+
+# e2e_far_network: the test's namespace becomes a PC behind a router: a veth
+# pair ("the cable", lpc on the PC's side) and a default route lead to a
+# second namespace, the internet, which holds the probe hosts' addresses
+# (203.0.113.10, .11, ...) on its loopback; the PC's hosts file names them.
+# No traffic leaves the two namespaces.
+FAR_ADDRESSES=()
+e2e_far_network() {
+    E2E_FAR_NS="$E2E_NS-far"
+    ip netns add "$E2E_FAR_NS"
+    ip link add lpc netns "$E2E_NS" type veth peer name lrt netns "$E2E_FAR_NS"
+    ip -n "$E2E_NS" addr add 192.0.2.1/24 dev lpc
+    ip -n "$E2E_FAR_NS" addr add 192.0.2.254/24 dev lrt
+    for link in lo lpc; do ip -n "$E2E_NS" link set "$link" up; done
+    for link in lo lrt; do ip -n "$E2E_FAR_NS" link set "$link" up; done
+    ip -n "$E2E_NS" route add default via 192.0.2.254
+    echo "127.0.0.1 localhost" >"/etc/netns/$E2E_NS/hosts"
+    local n=10 host
+    for host in $PROBE_HOSTS; do
+        FAR_ADDRESSES+=("203.0.113.$n")
+        ip -n "$E2E_FAR_NS" addr add "203.0.113.$n/32" dev lo
+        echo "203.0.113.$n $host" >>"/etc/netns/$E2E_NS/hosts"
+        n=$((n + 1))
+    done
+}
+
+in_far() { ip netns exec "$E2E_FAR_NS" "$@"; }
+cable() {  # cable pulled|back
+    if [ "$1" = pulled ]; then
+        ip -n "$E2E_NS" link set lpc down
+    else
+        ip -n "$E2E_NS" link set lpc up
+        ip -n "$E2E_NS" route replace default via 192.0.2.254
+    fi
 }
 
 # in_ns COMMAND...: runs a command inside the test's namespace.

@@ -6,6 +6,9 @@
   icmp_tool.py requests FILE       one line per echo request recorded:
                                    "size identifier sequence checksum-ok payload-ok"
   icmp_tool.py replies FILE        the number of echo replies recorded
+  icmp_tool.py listen FILE         accepts TCP connections on port 443 until
+                                   stopped; after each one that ends, writes
+                                   "connections=N bytes=M" (bytes received) to FILE
   icmp_tool.py forge SECONDS       sends forged ICMP to 127.0.0.1 for that
                                    long: echo replies with other numbers or
                                    bad checksums, truncated messages, long IP
@@ -100,9 +103,32 @@ def forge(seconds):
     print(sent)
 
 
+def listen(path):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("0.0.0.0", 443))
+    server.listen(8)
+    connections = received = 0
+    while True:
+        client, _ = server.accept()
+        client.settimeout(10)
+        try:
+            while True:
+                data = client.recv(4096)
+                if not data:
+                    break
+                received += len(data)
+        except OSError:
+            pass
+        client.close()
+        connections += 1
+        with open(path, "w") as out:
+            out.write(f"connections={connections} bytes={received}\n")
+
+
 def replies(path):
     print(sum(1 for icmp in messages(path) if icmp[0] == 0))
 
 
 if __name__ == "__main__":
-    {"capture": capture, "requests": requests, "replies": replies, "forge": forge}[sys.argv[1]](sys.argv[2])
+    {"capture": capture, "requests": requests, "replies": replies, "forge": forge, "listen": listen}[sys.argv[1]](sys.argv[2])
