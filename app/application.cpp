@@ -51,6 +51,7 @@ HWND createMainWindow()
 void startMonitor()
 {
     addTrayIcon(Broken);
+    g_app.monitorWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     CreateThread(nullptr, 0, monitorLoop, nullptr, 0, nullptr);
 }
 

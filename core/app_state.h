@@ -27,6 +27,10 @@ struct AppState {
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
+    // Set by the user interface thread, read by the monitor: resumes from
+    // sleep so far, and the event that cuts the monitor's wait short.
+    volatile LONG resumeCount;
+    HANDLE monitorWake;                 // made before the monitor thread starts
     ULONGLONG shownSince;               // when the state shown began (UTC, 100 ns since 1601); 0 until the first probe
 };
 

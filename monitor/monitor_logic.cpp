@@ -1,22 +1,68 @@
 #include "monitor/monitor_logic.h"
 
+namespace {
+
+// Takes note of a resume since the last look; true when there was one.
+bool noticeResume(const MonitorHooks& hooks, MonitorState& state)
+{
+    if (hooks.resumeCount == nullptr)
+        return false;
+    const uint32_t resumes = hooks.resumeCount(hooks.context);
+    if (resumes == state.resumesSeen)
+        return false;
+    state.resumesSeen = resumes;
+    state.resumeGrace = true;
+    state.resumedAtMs = hooks.clockMs(hooks.context);
+    return true;
+}
+
+bool graceOver(const MonitorHooks& hooks, const MonitorState& state)
+{
+    return hooks.clockMs(hooks.context) - state.resumedAtMs >= kResumeGraceMs;
+}
+
+} // namespace
+
 uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs)
 {
     return previous == Broken ? static_cast<uint32_t>(kBrokenRetryMs) : pingIntervalMs;
 }
 
-LinkState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)
+MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)
 {
-    const LinkState state = hooks.probe(pickProbeHost(generator), hooks.context);
-    hooks.report(state, true, hooks.context);
+    MonitorState state = {};
+    if (hooks.resumeCount != nullptr)
+        state.resumesSeen = hooks.resumeCount(hooks.context);
+    state.shown = hooks.probe(pickProbeHost(generator), hooks.context);
+    hooks.report(state.shown, true, hooks.context);
     return state;
 }
 
-LinkState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, LinkState previous)
+MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state)
 {
-    hooks.sleep(pauseBeforeNextProbe(previous, hooks.pingIntervalMs), hooks.context);
-    const LinkState state = hooks.probe(pickProbeHost(generator), hooks.context);
-    if (state != previous)
-        hooks.report(state, false, hooks.context);
+    const uint32_t pause = state.resumeGrace ? static_cast<uint32_t>(kBrokenRetryMs)
+                                             : pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
+    hooks.sleep(pause, hooks.context);
+    noticeResume(hooks, state);  // a resume cut the wait short: probe now
+    const LinkState result = hooks.probe(pickProbeHost(generator), hooks.context);
+    if (noticeResume(hooks, state))
+        return state;  // the probe spanned a suspend: its answer means nothing
+    if (state.resumeGrace && graceOver(hooks, state))
+        state.resumeGrace = false;
+    if (result == Broken && state.resumeGrace)
+        return state;
+    if (result != state.shown) {
+        hooks.report(result, false, hooks.context);
+        state.shown = result;
+    }
     return state;
+}
+
+uint32_t addToFingerprint(uint32_t fingerprint, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        fingerprint ^= (value >> (8 * i)) & 0xFF;
+        fingerprint *= 16777619u;
+    }
+    return fingerprint;
 }

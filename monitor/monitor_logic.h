@@ -1,5 +1,5 @@
 // The monitor's decisions: when to probe, which host, and what to report.
-// Portable: no <windows.h>. The thread body supplies the real probe, sleep and
+// Portable: no <windows.h>. The thread body supplies the real probe, wait and
 // message post; tests supply scripted ones.
 #pragma once
 
@@ -8,22 +8,43 @@
 #include "core/link_state.h"
 #include "monitor/probe_hosts.h"
 
-enum : uint32_t { kBrokenRetryMs = 5000 };
+enum : uint32_t { kBrokenRetryMs = 5000, kResumeGraceMs = 30000 };
 
 struct MonitorHooks {
     LinkState (*probe)(const char* host, void* context);
+    // Waits that long, or less when the local network changes or the machine resumes.
     void (*sleep)(uint32_t milliseconds, void* context);
     // Called with the first state found and then with every change.
     void (*report)(LinkState state, bool first, void* context);
     void* context;
     uint32_t pingIntervalMs;
+    // The resumes from sleep counted so far, and a millisecond clock; both
+    // null where resumes are not watched.
+    uint32_t (*resumeCount)(void* context);
+    uint32_t (*clockMs)(void* context);
+};
+
+struct MonitorState {
+    LinkState shown;       // the state last reported
+    uint32_t resumesSeen;
+    // Within 30 s of a resume: the network may still be coming back, so a
+    // Broken result is tried again every 5 s instead of being reported.
+    bool resumeGrace;
+    uint32_t resumedAtMs;
 };
 
 // The pause before the next probe: 5 s while Broken, the interval while Connected.
 uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs);
 
 // The first probe of the run; always reported, as the first state.
-LinkState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator);
+MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator);
 
-// One pass of the loop: pause, probe, report a change. Returns the state now in force.
-LinkState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, LinkState previous);
+// One pass of the loop: pause, probe, report a change. After a resume the
+// result of a probe that spanned the suspend is dropped, and for 30 s a
+// Broken result is retried every 5 s instead of being reported.
+MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);
+
+// A fingerprint of the local network's state, built one number at a time
+// (FNV-1a): a change in any number gives another fingerprint.
+enum : uint32_t { kFingerprintStart = 2166136261u };
+uint32_t addToFingerprint(uint32_t fingerprint, uint32_t value);

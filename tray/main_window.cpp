@@ -71,6 +71,16 @@ void onLinkState(LinkState state, bool first)
     playStateSound(state);
 }
 
+// Back from sleep: the monitor drops what it was doing and looks again,
+// giving the network time to come back before it calls it broken.
+void onPowerEvent(WPARAM event)
+{
+    if (event != PBT_APMRESUMEAUTOMATIC)
+        return;
+    InterlockedIncrement(&g_app.resumeCount);
+    SetEvent(g_app.monitorWake);
+}
+
 void exitProgram()
 {
     closeStatusWindow();
@@ -132,6 +142,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         onCommand(LOWORD(wParam));
         return 0;
+    case WM_POWERBROADCAST:
+        onPowerEvent(wParam);
+        return TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

@@ -69,7 +69,7 @@ std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs
     script.answers = std::move(answers);
     const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs};
     HostGenerator generator;
-    LinkState state = monitorFirstProbe(hooks, generator);
+    MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
         state = monitorPass(hooks, generator, state);
     // Host names are checked elsewhere; keep the timeline readable.
@@ -110,7 +110,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
     script.answers = {Broken, Broken, Broken, Broken};
     const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000};
     HostGenerator generator;
-    LinkState state = monitorFirstProbe(hooks, generator);
+    MonitorState state = monitorFirstProbe(hooks, generator);
     for (int i = 0; i < 3; ++i)
         state = monitorPass(hooks, generator, state);
     std::vector<std::string> hosts;
@@ -118,6 +118,96 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
         if (e.rfind("probe ", 0) == 0)
             hosts.push_back(e.substr(6));
     EXPECT_EQ(hosts, (std::vector<std::string>{kProbeHosts[2], kProbeHosts[2], kProbeHosts[1], kProbeHosts[1]}));
+}
+
+// Resumes from sleep: the script says at which probe the machine resumes
+// (during the wait before it, or during the probe itself); each probe takes
+// one second of the clock, each wait its length.
+struct ResumeScript : Script {
+    std::vector<int> resumeBeforeProbe, resumeDuringProbe;  // probe numbers, from 0
+    uint32_t resumes = 0, clock = 0;
+};
+
+LinkState probeWithResumes(const char* host, void* context)
+{
+    ResumeScript& s = *static_cast<ResumeScript*>(context);
+    const int n = static_cast<int>(s.next);
+    for (int r : s.resumeDuringProbe)
+        if (r == n)
+            ++s.resumes;
+    s.clock += 1000;
+    return scriptedProbe(host, context);
+}
+
+void waitWithResumes(uint32_t ms, void* context)
+{
+    ResumeScript& s = *static_cast<ResumeScript*>(context);
+    recordSleep(ms, context);
+    for (int r : s.resumeBeforeProbe)
+        if (r == static_cast<int>(s.next)) {
+            ++s.resumes;
+            s.events.back() += " (resumed)";
+            return;  // the wait is cut short
+        }
+    s.clock += ms;
+}
+
+uint32_t resumeCount(void* context) { return static_cast<ResumeScript*>(context)->resumes; }
+uint32_t clockMs(void* context) { return static_cast<ResumeScript*>(context)->clock; }
+
+Events runWithResumes(ResumeScript script)
+{
+    const MonitorHooks hooks = {probeWithResumes, waitWithResumes, recordReport, &script, 60000, resumeCount, clockMs};
+    HostGenerator generator;
+    MonitorState state = monitorFirstProbe(hooks, generator);
+    while (script.next < script.answers.size())
+        state = monitorPass(hooks, generator, state);
+    Events events;
+    for (const std::string& e : script.events)
+        events.push_back(e.rfind("probe ", 0) == 0 ? "probe" : e);
+    return events;
+}
+
+TEST(MonitorResume, BrokenWaitsThirtySecondsWhileTheNetworkComesBack)
+{
+    ResumeScript script;
+    script.answers = {Connected, Broken, Broken, Broken, Connected, Connected};
+    script.resumeBeforeProbe = {1};
+    EXPECT_EQ(runWithResumes(script),
+              (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe", "sleep 5000", "probe",
+                      "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe"}))
+        << "no Broken reported, and a new try every 5 s for the 30 s";
+}
+
+TEST(MonitorResume, BrokenIsReportedOnceThirtySecondsPassWithoutAnAnswer)
+{
+    ResumeScript script;
+    script.answers = {Connected, Broken, Broken, Broken, Broken, Broken, Broken, Broken, Connected};
+    script.resumeBeforeProbe = {1};
+    // Probes at 1, 7, 13, 19, 25 s after the resume say Broken and wait; the one at 31 s reports it.
+    EXPECT_EQ(runWithResumes(script),
+              (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe", "sleep 5000", "probe",
+                      "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe",
+                      "change Broken", "sleep 5000", "probe", "sleep 5000", "probe", "change Connected"}));
+}
+
+TEST(MonitorResume, AProbeThatSpannedTheSuspendIsDroppedAndRepeatedSoon)
+{
+    ResumeScript script;
+    script.answers = {Connected, Broken, Connected};
+    script.resumeDuringProbe = {1};
+    EXPECT_EQ(runWithResumes(script),
+              (Events{"probe", "first Connected", "sleep 60000", "probe", "sleep 5000", "probe"}))
+        << "the Broken of the spanning probe is never reported";
+}
+
+TEST(MonitorResume, ConnectedIsReportedAsAlways)
+{
+    ResumeScript script;
+    script.answers = {Broken, Connected};
+    script.resumeBeforeProbe = {1};
+    EXPECT_EQ(runWithResumes(script),
+              (Events{"probe", "first Broken", "sleep 5000 (resumed)", "probe", "change Connected"}));
 }
 
 TEST(MonitorLoop, PauseBeforeNextProbe)
