@@ -57,12 +57,3 @@ MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, Mo
     }
     return state;
 }
-
-uint32_t addToFingerprint(uint32_t fingerprint, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        fingerprint ^= (value >> (8 * i)) & 0xFF;
-        fingerprint *= 16777619u;
-    }
-    return fingerprint;
-}

@@ -43,8 +43,3 @@ MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generat
 // result of a probe that spanned the suspend is dropped, and for 30 s a
 // Broken result is retried every 5 s instead of being reported.
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);
-
-// A fingerprint of the local network's state, built one number at a time
-// (FNV-1a): a change in any number gives another fingerprint.
-enum : uint32_t { kFingerprintStart = 2166136261u };
-uint32_t addToFingerprint(uint32_t fingerprint, uint32_t value);

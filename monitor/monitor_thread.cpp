@@ -15,11 +15,12 @@ namespace {
 enum : DWORD { kNetworkLookMs = 1000 };
 
 // Where the internet would be reached from now: the local address the system
-// would send from to an outside address, or 0 when it has no route there.
+// would send from to an outside address (network byte order), or 0 when it
+// has no route there.
 // A connect on a datagram socket sends nothing; it only asks the system. The
 // address asked about is one of the documentation ranges: reached through
 // the default route like any other, and no host's.
-uint32_t localRouteFingerprint(SOCKET sock)
+uint32_t localRouteAddress(SOCKET sock)
 {
     sockaddr_in outside = {};
     outside.sin_family = AF_INET;
@@ -30,7 +31,7 @@ uint32_t localRouteFingerprint(SOCKET sock)
     if (connect(sock, reinterpret_cast<const sockaddr*>(&outside), sizeof outside) != 0 ||
         getsockname(sock, reinterpret_cast<sockaddr*>(&local), &size) != 0)
         return 0;
-    return addToFingerprint(kFingerprintStart, local.sin_addr.s_addr);
+    return local.sin_addr.s_addr;
 }
 
 // The datagram socket the wait asks with, kept for the life of the thread.
@@ -46,7 +47,7 @@ LinkState probeForMonitor(const char* host, void*)
 void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
-    const uint32_t network = localRouteFingerprint(g_routeSocket);
+    const uint32_t network = localRouteAddress(g_routeSocket);
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= milliseconds)
@@ -54,7 +55,7 @@ void waitForMonitor(uint32_t milliseconds, void*)
         const DWORD left = milliseconds - elapsed;
         if (WaitForSingleObject(g_app.monitorWake, left < kNetworkLookMs ? left : kNetworkLookMs) == WAIT_OBJECT_0)
             return;
-        if (localRouteFingerprint(g_routeSocket) != network)
+        if (localRouteAddress(g_routeSocket) != network)
             return;
     }
 }

@@ -67,7 +67,7 @@ std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs
 {
     Script script;
     script.answers = std::move(answers);
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -108,7 +108,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 {
     Script script;
     script.answers = {Broken, Broken, Broken, Broken};
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (int i = 0; i < 3; ++i)
