@@ -5,13 +5,12 @@
 #include "core/text.h"
 #include "settings/setting_values.h"
 #include "tray/history_text.h"
+#include "tray/local_time.h"
 
 namespace {
 
 const wchar_t kLogFileName[] = L"connection-log.csv";
 const wchar_t kOldLogFileName[] = L"connection-log.1.csv";
-
-enum : ULONGLONG { kUnitsPerSecond = 10000000, kUnitsPerMinute = 60 * kUnitsPerSecond };
 
 // A file beside config.ini; false where there is no settings folder.
 bool pathBesideConfig(wchar_t (&path)[kTextBufferSize], const wchar_t* name)
@@ -19,11 +18,6 @@ bool pathBesideConfig(wchar_t (&path)[kTextBufferSize], const wchar_t* name)
     if (g_app.configPath[0] == L'\0' || !copyText(path, g_app.configPath) || !keepDirectoryPart(path))
         return false;
     return appendText(path, name);
-}
-
-LONGLONG asUnits(const FILETIME& time)
-{
-    return static_cast<LONGLONG>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
 }
 
 bool write(HANDLE file, const char* text)
@@ -93,37 +87,6 @@ void appendToLog(const char* row)
 bool connectionLogPath(wchar_t (&path)[kTextBufferSize])
 {
     return pathBesideConfig(path, kLogFileName);
-}
-
-ULONGLONG utcNow()
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return static_cast<ULONGLONG>(asUnits(now));
-}
-
-long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later)
-{
-    return later > earlier ? static_cast<long long>((later - earlier) / kUnitsPerSecond) : 0;
-}
-
-void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local)
-{
-    FILETIME utcFile = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
-    SYSTEMTIME universal;
-    FileTimeToSystemTime(&utcFile, &universal);
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-        local = universal;
-    FILETIME localFile;
-    SystemTimeToFileTime(&local, &localFile);
-    time.year = local.wYear;
-    time.month = local.wMonth;
-    time.day = local.wDay;
-    time.hour = local.wHour;
-    time.minute = local.wMinute;
-    time.second = local.wSecond;
-    time.utcOffsetMinutes = static_cast<int>((asUnits(localFile) - static_cast<LONGLONG>(utc)) /
-                                             static_cast<LONGLONG>(kUnitsPerMinute));
 }
 
 void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG now)

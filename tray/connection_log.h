@@ -19,10 +19,3 @@ void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG utcNo
 // Opens the log in the program the system has for .csv, starting it with
 // its header line where there is none yet.
 void openConnectionLog();
-
-// The moment now, as 100-nanosecond units since 1601 (UTC).
-ULONGLONG utcNow();
-// Whole seconds from one such moment to a later one; 0 if the clock went back.
-long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later);
-// The local time of such a moment, with its distance from UTC.
-void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local);

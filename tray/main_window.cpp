@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/messages.h"
 #include "tray/connection_log.h"
+#include "tray/local_time.h"
 #include "tray/hide_times.h"
 #include "tray/message_filter.h"
 #include "tray/sound_choice.h"

@@ -5,7 +5,7 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
-#include "tray/connection_log.h"
+#include "tray/local_time.h"
 #include "tray/history_text.h"
 
 // The version-1 layout of the notification record is all we use, and it is

@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -156,31 +157,34 @@ int printControl(const char* caption, int id)
     return 0;
 }
 
-// The path comes from the wide command line, so that no code page spoils it.
-int chooseFile(const char* caption)
+// Argument n (0: the program) from the wide command line, so that no code
+// page spoils a path; empty when there is none.
+std::wstring wideArgument(int n)
 {
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring argument = arguments != nullptr && n < count ? arguments[n] : L"";
+    LocalFree(arguments);
+    return argument;
+}
+
+int chooseFile(const char* caption)
+{
+    const std::wstring path = wideArgument(3);
     const HWND dialog = findBoxes(caption).first;
-    if (arguments == nullptr || count < 4 || dialog == nullptr)
+    if (path.empty() || dialog == nullptr)
         return 1;
     // The name box: a combo box (cmb13) in explorer-style dialogs, an edit (edt1) in others.
-    SetDlgItemTextW(dialog, 1148, arguments[3]);
-    SetDlgItemTextW(dialog, 1152, arguments[3]);
-    LocalFree(arguments);
+    SetDlgItemTextW(dialog, 1148, path.c_str());
+    SetDlgItemTextW(dialog, 1152, path.c_str());
     return PostMessageA(dialog, WM_COMMAND, IDOK, 0) ? 0 : 1;
 }
 
 // As a spreadsheet showing the file would, or as a program that locks it.
 int holdFile(const char* sharing, int seconds)
 {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr || count < 5)
-        return 1;
     const DWORD share = std::strcmp(sharing, "readers") == 0 ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-    const HANDLE file = CreateFileW(arguments[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    LocalFree(arguments);
+    const HANDLE file = CreateFileW(wideArgument(2).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     std::printf("held=%d\n", file != INVALID_HANDLE_VALUE);
     std::fflush(stdout);
     Sleep(static_cast<DWORD>(seconds) * 1000);

@@ -1,0 +1,43 @@
+#include "tray/local_time.h"
+
+namespace {
+
+enum : ULONGLONG { kUnitsPerSecond = 10000000, kUnitsPerMinute = 60 * kUnitsPerSecond };
+
+LONGLONG asUnits(const FILETIME& time)
+{
+    return static_cast<LONGLONG>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+}
+
+} // namespace
+
+ULONGLONG utcNow()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<ULONGLONG>(asUnits(now));
+}
+
+long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later)
+{
+    return later > earlier ? static_cast<long long>((later - earlier) / kUnitsPerSecond) : 0;
+}
+
+void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local)
+{
+    FILETIME utcFile = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal;
+    FileTimeToSystemTime(&utcFile, &universal);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        local = universal;
+    FILETIME localFile;
+    SystemTimeToFileTime(&local, &localFile);
+    time.year = local.wYear;
+    time.month = local.wMonth;
+    time.day = local.wDay;
+    time.hour = local.wHour;
+    time.minute = local.wMinute;
+    time.second = local.wSecond;
+    time.utcOffsetMinutes = static_cast<int>((asUnits(localFile) - static_cast<LONGLONG>(utc)) /
+                                             static_cast<LONGLONG>(kUnitsPerMinute));
+}

@@ -1,0 +1,13 @@
+// The clock of the connection's history: moments as 100-nanosecond units
+// since 1601 (UTC), and their local time for the log and the tip.
+#pragma once
+
+#include <windows.h>
+
+#include "tray/history_text.h"
+
+ULONGLONG utcNow();
+// Whole seconds from one moment to a later one; 0 if the clock went back.
+long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later);
+// The local time of a moment, with its distance from UTC.
+void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local);
