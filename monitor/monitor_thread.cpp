@@ -14,6 +14,10 @@ namespace {
 // fire under Wine.
 enum : DWORD { kNetworkLookMs = 1000 };
 
+// A look that comes this much later than asked means the machine slept: the
+// tick count goes on through sleep, and the thread did not run.
+enum : DWORD { kSleptMs = 10000 };
+
 // Where the internet would be reached from now: the local address the system
 // would send from to an outside address (network byte order), or 0 when it
 // has no route there.
@@ -37,25 +41,39 @@ uint32_t localRouteAddress(SOCKET sock)
 // The datagram socket the wait asks with, kept for the life of the thread.
 SOCKET g_routeSocket = INVALID_SOCKET;
 
+// The local network as the last probe began with it. The wait compares with
+// this, so that a change while a probe ran (a cable pulled after the first
+// answer) still cuts the next pause short.
+uint32_t g_probedNetwork = 0;
+
 LinkState probeForMonitor(const char* host, void*)
 {
+    g_probedNetwork = localRouteAddress(g_routeSocket);
     return probeHost(host);
 }
 
 // Waits out the pause unless the local network changes or the machine
 // resumes from sleep first (the user interface thread then sets the event).
+// A sleep is also noticed here, by the clock: on waking, the network is often
+// still gone, and the system's resume message may come only after the look
+// that sees it gone.
 void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
-    const uint32_t network = localRouteAddress(g_routeSocket);
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= milliseconds)
             return;
         const DWORD left = milliseconds - elapsed;
-        if (WaitForSingleObject(g_app.monitorWake, left < kNetworkLookMs ? left : kNetworkLookMs) == WAIT_OBJECT_0)
+        const DWORD slice = left < kNetworkLookMs ? left : kNetworkLookMs;
+        const DWORD sliceStart = GetTickCount();
+        if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0)
             return;
-        if (localRouteAddress(g_routeSocket) != network)
+        if (GetTickCount() - sliceStart >= slice + kSleptMs) {
+            InterlockedIncrement(&g_app.resumeCount);
+            return;
+        }
+        if (localRouteAddress(g_routeSocket) != g_probedNetwork)
             return;
     }
 }

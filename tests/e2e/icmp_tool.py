@@ -9,11 +9,19 @@
   icmp_tool.py listen FILE         accepts TCP connections on port 443 until
                                    stopped; after each one that ends, writes
                                    "connections=N bytes=M" (bytes received) to FILE
+  icmp_tool.py respond LOSS% DELAY_MS FILE
+                                   answers echo requests from user space (the
+                                   caller silences the kernel's own answers),
+                                   dropping LOSS% of them at random and
+                                   answering the rest after DELAY_MS; appends
+                                   "answered" or "dropped" to FILE for each
   icmp_tool.py forge SECONDS       sends forged ICMP to 127.0.0.1 for that
                                    long: echo replies with other numbers or
                                    bad checksums, truncated messages, long IP
                                    headers, other types; prints the count sent
 """
+import random
+import select
 import socket
 import struct
 import sys
@@ -126,9 +134,41 @@ def listen(path):
             out.write(f"connections={connections} bytes={received}\n")
 
 
+def respond(loss_percent, delay_ms, path):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+    # Our own IP header: the reply must come from the address that was asked.
+    sock.setsockopt(socket.IPPROTO_IP, socket.IP_HDRINCL, 1)
+    chance = random.Random(1)
+    due = []  # (time, datagram, to)
+    with open(path, "a", buffering=1) as log:
+        while True:
+            wait = max(0.0, due[0][0] - time.monotonic()) if due else None
+            if select.select([sock], [], [], wait)[0]:
+                data, _ = sock.recvfrom(65535)
+                header = (data[0] & 0x0F) * 4
+                icmp = data[header:]
+                if icmp[0] != 8:
+                    continue
+                if chance.random() * 100 < float(loss_percent):
+                    log.write("dropped\n")
+                    continue
+                reply = b"\0\0\0\0" + icmp[4:]
+                reply = reply[:2] + struct.pack("!H", checksum(reply)) + reply[4:]
+                ip = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 0, 0, 0, 64, socket.IPPROTO_ICMP, 0, data[16:20], data[12:16])
+                due.append((time.monotonic() + int(delay_ms) / 1000, ip + reply, socket.inet_ntoa(data[12:16])))
+                log.write("answered\n")
+            while due and due[0][0] <= time.monotonic():
+                _, datagram, to = due.pop(0)
+                try:
+                    sock.sendto(datagram, (to, 0))
+                except OSError:
+                    pass  # the cable was pulled meanwhile
+
+
 def replies(path):
     print(sum(1 for icmp in messages(path) if icmp[0] == 0))
 
 
 if __name__ == "__main__":
-    {"capture": capture, "requests": requests, "replies": replies, "forge": forge, "listen": listen}[sys.argv[1]](sys.argv[2])
+    {"capture": capture, "requests": requests, "replies": replies, "forge": forge, "listen": listen,
+     "respond": respond}[sys.argv[1]](*sys.argv[2:])
