@@ -16,7 +16,7 @@ PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
 mkdir -p "$OUT"
 e2e_init bench
 e2e_start_display
-now_ms() { date +%s%3N; }
+source "$(dirname "$0")/status_watch.sh"
 
 # Part 1: latency and soak, interval 1 s, the status window on and never hidden.
 install_lintora $'[config]\nping_time_interval=1\nuse_dialog_message=yes\nmessage_hide_time=0'
@@ -24,7 +24,7 @@ loopback up
 start_bg in_ns python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/wire.hex"
 start_lintora soak
 wait_until 30 tray_shows connected || { echo "Lintora did not come up"; exit 1; }
-start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$LINTORA_WINE" "$PEEK_EXE" "$E2E_WORK/watch.log"
+watch_status
 
 probes() { python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/wire.hex" | awk '$5 == "ok"' | wc -l | awk '{print int($1 / 4)}'; }
 next_sample=0
@@ -46,21 +46,16 @@ sample() {
 missed=0
 sample
 for i in $(seq 1 $((2 * CHANGES))); do
-    if [ $((i % 2)) = 1 ]; then direction=down; text="Internet connection is broken."; else direction=up; text="Internet connection is established."; fi
+    if [ $((i % 2)) = 1 ]; then direction=down; text=$BROKEN_TEXT; else direction=up; text=$ESTABLISHED_TEXT; fi
     sleep "$(awk -v r=$RANDOM 'BEGIN { printf "%.2f", r / 32767 * 4 }')"  # a random moment of the probe cycle
     t0=$(now_ms)
     [ $direction = down ] && loopback down || loopback up
-    seen=""
-    deadline=$((SECONDS + 60))
-    while [ -z "$seen" ] && [ $SECONDS -lt $deadline ]; do
-        seen=$(awk -v t0="$t0" -v text="$text" '{ sub(/\r$/, "") } $1 >= t0 && substr($0, index($0, " ") + 1) == "shown " text { print $1; exit }' "$E2E_WORK/watch.log")
-        [ -z "$seen" ] && sleep 0.05
-    done
-    if [ -z "$seen" ]; then
+    latency=$(seconds_until_shown "$t0" "$text" 60)
+    if [ "$latency" = missed ]; then
         missed=$((missed + 1))
         echo "missed $direction change $i"
     else
-        printf '%s\t%s\n' "$direction" "$(awk -v a="$seen" -v b="$t0" 'BEGIN { printf "%.3f", (a - b) / 1000 }')" >>"$OUT/latency.tsv"
+        printf '%s\t%s\n' "$direction" "$latency" >>"$OUT/latency.tsv"
     fi
     changes_done=$i
     sample

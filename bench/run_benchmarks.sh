@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures Lintora and writes docs/benchmarks.md: footprint, detection latency
-# (with a histogram), soak, idle cost and fuzzing. Needs root; takes about an
-# hour with the defaults:
-#   bash bench/run_benchmarks.sh [CHANGES_EACH_WAY=50] [IDLE_SECONDS=600] [FUZZ_RUNS=10000000]
+# (with a histogram), the verdicts on a network shaped like a PC's, soak, idle
+# cost and fuzzing. Needs root; the live parts run side by side, and take
+# about 45 minutes with the defaults:
+#   bash bench/run_benchmarks.sh [CHANGES_EACH_WAY=50] [IDLE_SECONDS=600] [FUZZ_RUNS=10000000] [LOSSY_PROBES=200]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -10,6 +11,7 @@ source scripts/wine_env.sh
 CHANGES=${1:-50}
 IDLE=${2:-600}
 FUZZ_RUNS=${3:-10000000}
+LOSSY_PROBES=${4:-200}
 OUT=$root/build/bench
 rm -rf "$OUT"
 mkdir -p "$OUT"
@@ -33,8 +35,15 @@ for target in echo_reply setting_values wave_format; do
     echo "$?" >"$OUT/fuzz-$target.status"
 done
 
-bash bench/live_benchmarks.sh "$OUT" "$CHANGES" "${MIN_PROBES:-1000}" "$IDLE" | tee "$OUT/live.log"
+# The live parts, each in namespaces, a prefix and a display of its own.
+part() { bash bench/network_benchmarks.sh "$OUT" "$1" "$2" >"$OUT/$1.log" 2>&1 || echo "part $1 failed: $OUT/$1.log"; }
+bash bench/live_benchmarks.sh "$OUT" "$CHANGES" "${MIN_PROBES:-1000}" "$IDLE" >"$OUT/live.log" 2>&1 &
+(part cable "$CHANGES"; part outage "$CHANGES") &
+(part resume "$CHANGES"; part dropped 600) &
+part lossy-30 "$LOSSY_PROBES" &
+part lossy-50 "$LOSSY_PROBES" &
+wait
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")
-python3 bench/report.py "$OUT" "$CHANGES" "$IDLE" "$FUZZ_RUNS" >docs/benchmarks.md
+python3 bench/report.py "$OUT" "$CHANGES" "$IDLE" "$FUZZ_RUNS" "$LOSSY_PROBES" >docs/benchmarks.md
 echo "wrote docs/benchmarks.md"

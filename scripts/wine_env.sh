@@ -44,17 +44,18 @@ choose_program_under_test() {
 }
 
 # start_xvfb: a private X display in the background; sets DISPLAY and XVFB_PID.
+# The server picks a free display number itself, so that displays started
+# side by side never share one.
 start_xvfb() {
-    local n
-    for n in $(seq 60 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-    done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local number_file n
+    number_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
     XVFB_PID=$!
+    for _ in $(seq 50); do [ -s "$number_file" ] && break; sleep 0.1; done
+    n=$(cat "$number_file")
+    rm -f "$number_file"
+    [ -n "$n" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-    echo "Xvfb did not start on :$n" >&2
-    return 1
 }
 
 # boot_prefix DIR: a Wine prefix, made once (by the 64-bit loader, which makes

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# How fast and how true the running program's verdicts are on a network
+# shaped like a PC's: a veth "cable" and a default route into a second
+# namespace that holds the probe hosts (called by run_benchmarks.sh; one part
+# per call, so that the parts can run side by side):
+#   network_benchmarks.sh OUTDIR PART COUNT
+#   cable     COUNT pulls and returns of the cable, default interval (60 s)
+#   outage    COUNT times the hosts stop and start answering echo, interval 1 s
+#   dropped   ICMP dropped and port 443 accepting, for COUNT seconds, interval 1 s
+#   resume    COUNT resumes with the network back after 10 to 25 s
+#   lossy-P   P % of the echo requests dropped at random, until COUNT probes
+# Writes OUTDIR/PART.tsv.
+source "$(dirname "$0")/../tests/e2e/harness.sh"
+OUT=$1
+PART=$2
+COUNT=$3
+choose_program_under_test >/dev/null
+LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
+PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
+mkdir -p "$OUT"
+e2e_init "bench-$PART"
+e2e_far_network
+e2e_start_display
+source "$(dirname "$0")/status_watch.sh"
+TSV=$OUT/$PART.tsv
+: >"$TSV"
+random_between() { awk -v r=$RANDOM -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a + r / 32767 * (b - a) }'; }
+echo_answered() { in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all="$([ "$1" = yes ] && echo 0 || echo 1)"; }
+log_rows() { tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 | grep -c ",$1," || true; }
+start_measured() {  # start_measured CONFIG_LINES: started, Connected, watched
+    install_lintora $'[config]\nuse_dialog_message=yes\nmessage_hide_time=0'"${1:+$'\n'$1}"
+    start_lintora bench
+    wait_until 60 tray_shows connected || { echo "Lintora did not come up"; exit 1; }
+    watch_status
+}
+
+# change NAME COMMAND TEXT: makes the change and records how long the status
+# window took to show TEXT.
+change() {
+    local t0
+    t0=$(now_ms)
+    $2
+    printf '%s\t%s\n' "$1" "$(seconds_until_shown "$t0" "$3" 60)" >>"$TSV"
+}
+
+case $PART in
+cable)
+    start_measured ""
+    pull() { cable pulled; }
+    plug() { cable back; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 2 12)"  # a random moment of the pause
+        change pulled pull "$BROKEN_TEXT"
+        sleep "$(random_between 2 12)"
+        change back plug "$ESTABLISHED_TEXT"
+    done
+    ;;
+outage)
+    start_measured "ping_time_interval=1"
+    stop_echo() { echo_answered no; }
+    start_echo() { echo_answered yes; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 0 2)"
+        change lost stop_echo "$BROKEN_TEXT"
+        sleep "$(random_between 0 2)"
+        change restored start_echo "$ESTABLISHED_TEXT"
+    done
+    ;;
+dropped)
+    echo_answered no
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+    start_measured "ping_time_interval=1"
+    sleep "$COUNT"
+    printf 'seconds\t%s\nhandshakes\t%s\nfalse_broken\t%s\n' "$COUNT" \
+        "$(sed -n 's/connections=\([0-9]*\).*/\1/p' "$E2E_WORK/https.log")" \
+        "$(grep -c " shown $BROKEN_TEXT" "$E2E_WORK/watch.log")" >>"$TSV"
+    ;;
+resume)
+    UP_SOUND="$E2E_WORK/up.wav"
+    DOWN_SOUND="$E2E_WORK/down.wav"
+    make_sound "$UP_SOUND" 1
+    make_sound "$DOWN_SOUND" 2
+    listen_to_sounds
+    start_measured ""
+    peek command 104 >/dev/null
+    choose_in_dialog "$UP_SOUND" || true
+    peek command 106 >/dev/null
+    choose_in_dialog "$DOWN_SOUND" || true
+    # Each is played once when chosen.
+    wait_until 10 heard "$DOWN_SOUND" 1 && heard "$UP_SOUND" 1 || { echo "the sounds were not chosen"; exit 1; }
+    for _ in $(seq "$COUNT"); do
+        resumed=$SECONDS
+        peek resume >/dev/null
+        cable pulled
+        sleep "$(random_between 10 25)"
+        cable back
+        sleep $((resumed + 36 - SECONDS))  # past the 30 s given after a resume
+    done
+    printf 'resumes\t%s\nwindows\t%s\nsounds\t%s\nbroken_rows\t%s\n' "$COUNT" \
+        "$(grep -c ' shown ' "$E2E_WORK/watch.log")" \
+        "$(($(times_heard "$UP_SOUND") + $(times_heard "$DOWN_SOUND") - 2))" "$(log_rows Broken)" >>"$TSV"
+    # The control: the same loss without a resume is shown and heard.
+    change control_window "cable pulled" "$BROKEN_TEXT"
+    wait_until 10 heard "$DOWN_SOUND" 2 || true
+    printf 'control_sounds\t%s\n' "$(($(times_heard "$DOWN_SOUND") - 1))" >>"$TSV"
+    ;;
+lossy-*)
+    echo_answered no
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" respond "${PART#lossy-}" 0 "$E2E_WORK/answers.log"
+    start_measured "ping_time_interval=1"
+    requests() { wc -l <"$E2E_WORK/answers.log"; }
+    while [ $(($(requests) / 4)) -lt "$COUNT" ]; do sleep 10; done
+    printf 'probes\t%s\nrequests\t%s\ndropped\t%s\nbroken_rows\t%s\n' "$(($(requests) / 4))" "$(requests)" \
+        "$(grep -c dropped "$E2E_WORK/answers.log")" "$(log_rows Broken)" >>"$TSV"
+    ;;
+*)
+    echo "unknown part: $PART"
+    exit 2
+    ;;
+esac
+peek command 107 >/dev/null
+check "Lintora exits with 0" wait_until 40 exited_with bench 0
+e2e_finish

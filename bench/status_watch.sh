@@ -1,0 +1,24 @@
+# The status window watched from outside, for the benchmarks (sourced after
+# tests/e2e/harness.sh): a helper in the prefix polls it every 10 ms and
+# writes "UNIX_MS shown|hidden TEXT" at each change to $E2E_WORK/watch.log.
+BROKEN_TEXT="Internet connection is broken."
+ESTABLISHED_TEXT="Internet connection is established."
+
+now_ms() { date +%s%3N; }
+
+watch_status() {
+    start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$LINTORA_WINE" "$PEEK_EXE" \
+        "$E2E_WORK/watch.log"
+}
+
+# seconds_until_shown T0_MS TEXT LIMIT_SECONDS: how long after T0 the window
+# showed TEXT (waiting for it up to the limit), or "missed".
+seconds_until_shown() {
+    local seen="" deadline=$((SECONDS + $3))
+    while [ -z "$seen" ] && [ $SECONDS -lt $deadline ]; do
+        seen=$(awk -v t0="$1" -v text="$2" '{ sub(/\r$/, "") }
+            $1 >= t0 && substr($0, index($0, " ") + 1) == "shown " text { print $1; exit }' "$E2E_WORK/watch.log")
+        [ -z "$seen" ] && sleep 0.05
+    done
+    if [ -z "$seen" ]; then echo missed; else awk -v a="$seen" -v b="$1" 'BEGIN { printf "%.3f", (a - b) / 1000 }'; fi
+}
