@@ -4,19 +4,14 @@
 # Detection latency of every change of the loopback ("the internet") as the
 # status window shows it, the threads, handles and GUI objects of the process
 # every 100 probes, and its CPU time while idle. Writes OUTDIR/*.tsv.
-source "$(dirname "$0")/../tests/e2e/harness.sh"
+source "$(dirname "$0")/bench_harness.sh"
 OUT=$1
 CHANGES=$2
 MIN_PROBES=$3
 IDLE_SECONDS=$4
-# The program under test: the i686 release where 32-bit Wine runs.
-choose_program_under_test >/dev/null
-LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
-PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
 mkdir -p "$OUT"
 e2e_init bench
 e2e_start_display
-source "$(dirname "$0")/status_watch.sh"
 
 # Part 1: latency and soak, interval 1 s, the status window on and never hidden.
 install_lintora $'[config]\nping_time_interval=1\nuse_dialog_message=yes\nmessage_hide_time=0'

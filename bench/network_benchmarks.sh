@@ -10,18 +10,14 @@
 #   resume    COUNT resumes with the network back after 10 to 25 s
 #   lossy-P   P % of the echo requests dropped at random, until COUNT probes
 # Writes OUTDIR/PART.tsv.
-source "$(dirname "$0")/../tests/e2e/harness.sh"
+source "$(dirname "$0")/bench_harness.sh"
 OUT=$1
 PART=$2
 COUNT=$3
-choose_program_under_test >/dev/null
-LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
-PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
 mkdir -p "$OUT"
 e2e_init "bench-$PART"
 e2e_far_network
 e2e_start_display
-source "$(dirname "$0")/status_watch.sh"
 TSV=$OUT/$PART.tsv
 : >"$TSV"
 random_between() { awk -v r=$RANDOM -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a + r / 32767 * (b - a) }'; }

@@ -1,11 +1,19 @@
-# The status window watched from outside, for the benchmarks (sourced after
-# tests/e2e/harness.sh): a helper in the prefix polls it every 10 ms and
-# writes "UNIX_MS shown|hidden TEXT" at each change to $E2E_WORK/watch.log.
+# What the live benchmarks share, on top of the end-to-end harness: the
+# program under test, and its status window watched from outside.
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/harness.sh"
+
+# The i686 release where 32-bit Wine runs.
+choose_program_under_test >/dev/null
+LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
+PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
+
 BROKEN_TEXT="Internet connection is broken."
 ESTABLISHED_TEXT="Internet connection is established."
 
 now_ms() { date +%s%3N; }
 
+# watch_status: a helper in the prefix polls the window every 10 ms and writes
+# "UNIX_MS shown|hidden TEXT" at each change to $E2E_WORK/watch.log.
 watch_status() {
     start_bg bash -c 'ip netns exec "$1" "$2" "$3" watch >"$4"' _ "$E2E_NS" "$LINTORA_WINE" "$PEEK_EXE" \
         "$E2E_WORK/watch.log"
