@@ -9,14 +9,15 @@
 
 namespace {
 
-// How often the wait looks at the local network. The system's change
-// notifications are not used: they do not exist on every version, and never
-// fire under Wine.
-enum : DWORD { kNetworkLookMs = 1000 };
-
-// A look that comes this much later than asked means the machine slept: the
-// tick count goes on through sleep, and the thread did not run.
-enum : DWORD { kSleptMs = 10000 };
+enum : DWORD {
+    // How often the wait looks at the local network. The system's change
+    // notifications are not used: they do not exist on every version, and
+    // never fire under Wine.
+    kNetworkLookMs = 1000,
+    // A look that comes this much later than asked means the machine slept:
+    // the tick count goes on through sleep, and the thread did not run.
+    kSleptMs = 10000,
+};
 
 // Where the internet would be reached from now: the local address the system
 // would send from to an outside address (network byte order), or 0 when it
@@ -60,16 +61,15 @@ LinkState probeForMonitor(const char* host, void*)
 void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds)
-            return;
-        const DWORD left = milliseconds - elapsed;
+    DWORD now = start;
+    while (now - start < milliseconds) {
+        const DWORD left = milliseconds - (now - start);
         const DWORD slice = left < kNetworkLookMs ? left : kNetworkLookMs;
-        const DWORD sliceStart = GetTickCount();
         if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0)
             return;
-        if (GetTickCount() - sliceStart >= slice + kSleptMs) {
+        const DWORD sliceStart = now;
+        now = GetTickCount();
+        if (now - sliceStart >= slice + kSleptMs) {
             InterlockedIncrement(&g_app.resumeCount);
             return;
         }
