@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "monitor/monitor_thread.h"
 #include "settings/config_file.h"
+#include "system/system_library.h"
 #include "tray/main_window.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
@@ -85,6 +86,7 @@ bool isAnotherInstanceRunning(const char* productName)
 
 int runApplication(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    restrictDllSearchToSystem();
     setStartValues(g_app);
     if (isAnotherInstanceRunning(kProductName)) {
         showAlreadyRunningMessage();

@@ -12,6 +12,7 @@
 #include "core/app_state.h"
 #include "monitor/echo_reply.h"
 #include "monitor/echo_request.h"
+#include "system/system_library.h"
 
 namespace {
 
@@ -110,12 +111,35 @@ bool isServiceReplyFrom(const void* replyBuffer, const sockaddr_in& destination)
     return reply->Status == IP_SUCCESS && reply->Address == destination.sin_addr.s_addr;
 }
 
+// The system's ICMP service, from iphlpapi.dll in the system folder.
+struct IcmpService {
+    HANDLE(WINAPI* create)();
+    DWORD(WINAPI* sendEcho)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    BOOL(WINAPI* close)(HANDLE);
+};
+
+// Found on first use; the monitor thread's alone.
+IcmpService g_icmp;
+
+bool findIcmpService()
+{
+    IcmpService& service = g_icmp;
+    if (service.create == nullptr || service.sendEcho == nullptr || service.close == nullptr) {
+        service.create = reinterpret_cast<decltype(service.create)>(systemFunction(L"iphlpapi.dll", "IcmpCreateFile"));
+        service.sendEcho = reinterpret_cast<decltype(service.sendEcho)>(systemFunction(L"iphlpapi.dll", "IcmpSendEcho"));
+        service.close = reinterpret_cast<decltype(service.close)>(systemFunction(L"iphlpapi.dll", "IcmpCloseHandle"));
+    }
+    return service.create != nullptr && service.sendEcho != nullptr && service.close != nullptr;
+}
+
 // The same requests through the system's ICMP service: the service picks the
 // identifier and sequence and matches the replies itself; we send the same
 // 37 bytes that follow the header of a raw request.
 bool exchangeViaIcmpService(const sockaddr_in& destination)
 {
-    const HANDLE service = IcmpCreateFile();
+    if (!findIcmpService())
+        return false;
+    const HANDLE service = g_icmp.create();
     if (service == INVALID_HANDLE_VALUE)
         return false;
     bool answered = false;
@@ -124,12 +148,12 @@ bool exchangeViaIcmpService(const sockaddr_in& destination)
         unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
         // Room for the reply record, the echoed data and an ICMP error message.
         alignas(8) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64];
-        const DWORD replies = IcmpSendEcho(service, destination.sin_addr.s_addr, data, kEchoDataSize,
+        const DWORD replies = g_icmp.sendEcho(service, destination.sin_addr.s_addr, data, kEchoDataSize,
                                            nullptr, reply, sizeof reply, kReplyWaitMs);
         if (replies > 0 && isServiceReplyFrom(reply, destination))
             answered = true;
     }
-    IcmpCloseHandle(service);
+    g_icmp.close(service);
     return answered;
 }
 

@@ -55,3 +55,16 @@ bool keepDirectoryPart(wchar_t* path)
     separator[1] = L'\0';
     return true;
 }
+
+void removeLongPathPrefix(wchar_t* path)
+{
+    std::size_t cut = 0;
+    if (std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0)
+        cut = 6;  // "\\?\UNC\server\share" becomes "\\server\share"
+    else if (std::wcsncmp(path, L"\\\\?\\", 4) == 0)
+        cut = 4;
+    else
+        return;
+    const std::size_t start = cut == 6 ? 2 : 0;
+    std::wmemmove(path + start, path + start + cut, std::wcslen(path + start + cut) + 1);
+}

@@ -29,3 +29,7 @@ void formatSettingInt(char (&text)[kSettingValueSize], int32_t value);
 // forward slash. A path with neither names no folder: it is left as it is
 // and the result is false.
 bool keepDirectoryPart(wchar_t* path);
+
+// A path as the system names a file it has open ("\\?\C:\...",
+// "\\?\UNC\server\share\...") in the usual form ("C:\...", "\\server\share\...").
+void removeLongPathPrefix(wchar_t* path);

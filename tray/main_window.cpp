@@ -4,11 +4,11 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
-#include "tray/connection_log.h"
-#include "tray/local_time.h"
+#include "history/connection_log.h"
+#include "history/local_time.h"
+#include "sound/sound_choice.h"
+#include "system/message_filter.h"
 #include "tray/hide_times.h"
-#include "tray/message_filter.h"
-#include "tray/sound_choice.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
@@ -20,6 +20,10 @@
 namespace {
 
 const char kUserGuideAddress[] = "http://" LINTORA_GUIDE_HOST "/lintora/user_guide.php";
+
+// While log rows wait for a busy file: how often they are tried again.
+enum : UINT_PTR { kLogRetryTimer = 1 };
+enum : UINT { kLogRetryMs = 60000 };
 
 // Sent to every top-level window when the shell's task bar is (re)created.
 UINT g_taskbarCreatedMessage;
@@ -52,13 +56,31 @@ void onTrayNotify(HWND window, LPARAM mouseMessage)
         refreshTrayTip();
 }
 
+// Runs only while rows wait: nothing wakes the program otherwise.
+void scheduleLogRetry(HWND window)
+{
+    if (logHasKeptRows())
+        SetTimer(window, kLogRetryTimer, kLogRetryMs, nullptr);
+    else
+        KillTimer(window, kLogRetryTimer);
+}
+
+void onTimer(HWND window, UINT_PTR timer)
+{
+    if (timer != kLogRetryTimer)
+        return;
+    retryKeptRows();
+    scheduleLogRetry(window);
+}
+
 // Every state shown goes into the log. The first state found only replaces
 // the starting Broken icon; every later change is also told in the status
 // window and with the chosen sound.
-void onLinkState(LinkState state, bool first)
+void onLinkState(HWND window, LinkState state, bool first)
 {
     const ULONGLONG now = utcNow();
     logShownState(state, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
+    scheduleLogRetry(window);
     const LinkState previous = g_app.shownState;
     g_app.shownState = state;
     g_app.shownSince = now;
@@ -84,6 +106,7 @@ void onPowerEvent(WPARAM event)
 
 void exitProgram()
 {
+    retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
     removeTrayIcon(Broken);
     removeTrayIcon(Connected);
@@ -138,7 +161,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         onTrayNotify(window, lParam);
         return 0;
     case WM_LINKSTATE:
-        onLinkState(static_cast<LinkState>(wParam), lParam != 0);
+        onLinkState(window, static_cast<LinkState>(wParam), lParam != 0);
+        return 0;
+    case WM_TIMER:
+        onTimer(window, wParam);
         return 0;
     case WM_COMMAND:
         onCommand(LOWORD(wParam));

@@ -5,8 +5,8 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
-#include "tray/local_time.h"
-#include "tray/history_text.h"
+#include "history/history_text.h"
+#include "history/local_time.h"
 
 // The version-1 layout of the notification record is all we use, and it is
 // understood by every version of the shell.

@@ -5,8 +5,9 @@
 #include "core/app_state.h"
 #include "settings/config_file.h"
 #include "settings/setting_values.h"
+#include "sound/sound_choice.h"
+#include "system/start_with_windows.h"
 #include "tray/hide_times.h"
-#include "tray/start_with_windows.h"
 #include "tray/status_window.h"
 
 // The item record as version 4 of the platform knew it, without hbmpItem.
@@ -112,6 +113,17 @@ void selectHideTime(UINT commandId)
     for (const HideTimeChoice& choice : kHideTimeChoices)
         if (static_cast<UINT>(choice.commandId) != commandId)
             setMenuItemState(static_cast<UINT>(choice.commandId), 0);
+}
+
+void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize])
+{
+    if (isMenuItemChecked(itemId)) {
+        path[0] = L'\0';
+        setMenuItemState(itemId, 0);
+        return;
+    }
+    if (chooseSoundFile(path))
+        setMenuItemState(itemId, MFS_CHECKED);
 }
 
 void toggleDisplayMessage()

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "core/app_state.h"
+
 enum MenuCommand : UINT {
     IDM_SOUND_UP = 104,
     IDM_DISPLAY_MESSAGE = 105,
@@ -21,6 +23,8 @@ void buildTrayMenu();
 void setHideTimeMenuEnabled(bool enabled);
 // Makes that hide-time item the chosen one; writes only on a change.
 void selectHideTime(UINT commandId);
+// Unchecks a checked sound item and forgets its sound, or lets the user choose one.
+void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize]);
 // Turns status messages on or off.
 void toggleDisplayMessage();
 // Adds or removes the Run value, and checks the item when it names this program.

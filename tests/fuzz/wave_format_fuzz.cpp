@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tray/wave_format.h"
+#include "sound/wave_format.h"
 
 namespace {
 

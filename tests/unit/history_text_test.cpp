@@ -3,7 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "tray/history_text.h"
+#include "history/history_text.h"
+#include "history/kept_rows.h"
 
 namespace {
 
@@ -19,6 +20,50 @@ TEST(LogRow, IsoTimeWithItsOffsetStateAndSeconds)
     formatLogRow(row, {2026, 3, 29, 2, 30, 0, 840}, Connected, 2147483647);
     EXPECT_STREQ(row, "2026-03-29T02:30:00+14:00,Connected,2147483647\r\n");
     EXPECT_STREQ(kLogHeader, "time,state,seconds_in_previous_state\r\n");
+}
+
+TEST(LogRow, OffsetIsTheNearestWholeMinuteEastAndWest)
+{
+    const long long minute = 600000000;
+    const long long subMillisecond = 4321;  // what a clock value can hold beyond its milliseconds
+    EXPECT_EQ(utcOffsetMinutes(330 * minute - subMillisecond), 330) << "India";
+    EXPECT_EQ(utcOffsetMinutes(345 * minute + subMillisecond), 345) << "Nepal";
+    EXPECT_EQ(utcOffsetMinutes(60 * minute - 1), 60) << "Central Europe";
+    EXPECT_EQ(utcOffsetMinutes(-210 * minute - subMillisecond), -210) << "Newfoundland";
+    EXPECT_EQ(utcOffsetMinutes(-300 * minute + subMillisecond), -300);
+    EXPECT_EQ(utcOffsetMinutes(-subMillisecond), 0);
+    char row[kLogRowSize];
+    formatLogRow(row, {2026, 12, 8, 5, 32, 39, utcOffsetMinutes(330 * minute - subMillisecond)}, Broken, 1);
+    EXPECT_STREQ(row, "2026-12-08T05:32:39+05:30,Broken,1\r\n");
+}
+
+TEST(KeptRows, KeptInOrderAndTheOldestMakeRoomCounted)
+{
+    static KeptRows kept;  // 96 KB: not on the stack
+    EXPECT_EQ(oldestKeptRow(kept), nullptr);
+    keepRow(kept, "a\r\n");
+    keepRow(kept, "b\r\n");
+    EXPECT_STREQ(oldestKeptRow(kept), "a\r\n");
+    dropOldestKeptRow(kept);
+    EXPECT_STREQ(oldestKeptRow(kept), "b\r\n");
+    for (int i = 0; i < 1002; ++i)
+        keepRow(kept, std::to_string(i).c_str());
+    EXPECT_EQ(kept.count, 1000u);
+    EXPECT_EQ(kept.lost, 3u) << "b, 0 and 1 made room";
+    EXPECT_STREQ(oldestKeptRow(kept), "2");
+    for (int i = 2; i < 1002; ++i) {
+        ASSERT_STREQ(oldestKeptRow(kept), std::to_string(i).c_str());
+        dropOldestKeptRow(kept);
+    }
+    EXPECT_EQ(oldestKeptRow(kept), nullptr);
+    dropOldestKeptRow(kept);
+    EXPECT_EQ(kept.count, 0u);
+
+    char line[kLogRowSize];
+    formatLostRowsLine(line, 3);
+    EXPECT_STREQ(line, "# 3 rows lost here: the log could not be written for too long\r\n");
+    formatLostRowsLine(line, 1);
+    EXPECT_STREQ(line, "# 1 row lost here: the log could not be written for too long\r\n");
 }
 
 TEST(LogRow, RotationKeepsTheFileWithinOneMebibyte)

@@ -125,7 +125,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 // one second of the clock, each wait its length.
 struct ResumeScript : Script {
     std::vector<int> resumeBeforeProbe, resumeDuringProbe;  // probe numbers, from 0
-    uint32_t resumes = 0, clock = 0;
+    uint32_t resumes = 0, clock = 0, probeMs = 1000;
 };
 
 LinkState probeWithResumes(const char* host, void* context)
@@ -135,7 +135,7 @@ LinkState probeWithResumes(const char* host, void* context)
     for (int r : s.resumeDuringProbe)
         if (r == n)
             ++s.resumes;
-    s.clock += 1000;
+    s.clock += s.probeMs;
     return scriptedProbe(host, context);
 }
 
@@ -189,6 +189,19 @@ TEST(MonitorResume, BrokenIsReportedOnceThirtySecondsPassWithoutAnAnswer)
               (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe", "sleep 5000", "probe",
                       "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe",
                       "change Broken", "sleep 5000", "probe", "sleep 5000", "probe", "change Connected"}));
+}
+
+TEST(MonitorResume, TheGraceEndsExactlyThirtySecondsAfterTheResumeAcrossTheClocksWrap)
+{
+    ResumeScript script;
+    script.answers = {Connected, Broken, Broken, Broken, Broken, Broken, Broken, Broken};
+    script.resumeBeforeProbe = {1};
+    script.probeMs = 0;  // probes at 0, 5, .. 25 s after the resume hold back; the one at 30 s reports
+    script.clock = 0xFFFFFFFFu - 12000;
+    EXPECT_EQ(runWithResumes(script),
+              (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe", "sleep 5000", "probe",
+                      "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe",
+                      "sleep 5000", "probe", "change Broken"}));
 }
 
 TEST(MonitorResume, AProbeThatSpannedTheSuspendIsDroppedAndRepeatedSoon)

@@ -98,4 +98,13 @@ TEST(KeepDirectoryPart, CutsAfterTheLastSeparator)
     EXPECT_FALSE(keepDirectoryPart(empty));
 }
 
+TEST(RemoveLongPathPrefix, TheUsualFormOfAFinalPath)
+{
+    auto removed = [](std::wstring path) { removeLongPathPrefix(&path[0]); return std::wstring(path.c_str()); };
+    EXPECT_EQ(removed(L"\\\\?\\C:\\Users\\a\\connection-log.csv"), L"C:\\Users\\a\\connection-log.csv");
+    EXPECT_EQ(removed(L"\\\\?\\UNC\\server\\share\\log.csv"), L"\\\\server\\share\\log.csv");
+    EXPECT_EQ(removed(L"C:\\log.csv"), L"C:\\log.csv");
+    EXPECT_EQ(removed(L"\\\\server\\share"), L"\\\\server\\share");
+}
+
 } // namespace

@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "core/link_state.h"
 #include "tray/countdown.h"
 #include "tray/hide_times.h"
 
 namespace {
+
+TEST(LinkState, EachStateHasItsTextAndItsIconGroup)
+{
+    EXPECT_STREQ(linkStateText(Connected), "Internet connection is established.");
+    EXPECT_STREQ(linkStateText(Broken), "Internet connection is broken.");
+    EXPECT_EQ(linkStateIconId(Connected), 102);
+    EXPECT_EQ(linkStateIconId(Broken), 101);
+}
 
 TEST(HideTimes, TableInMenuOrder)
 {

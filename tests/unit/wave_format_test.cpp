@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "tray/wave_format.h"
+#include "sound/wave_format.h"
 
 namespace {
 
@@ -102,6 +102,77 @@ TEST(WaveFormat, AZeroFormatWithoutDataAndOtherWrecksFail)
     EXPECT_FALSE(playable(avi));
     // A chunk claiming 4 GiB sends the walk past the end, not into a loop.
     EXPECT_FALSE(playable(riff(chunk("fmt ", Format().bytes()) + "JUNK" + u32(0xFFFFFFFF) + "xxxx")));
+}
+
+// One of each kind the check claims to accept, as real files write them.
+TEST(WaveFormat, EveryKindItClaimsToAccept)
+{
+    const Format kinds[] = {
+        {1, 1, 11025, 11025, 1, 8},          // PCM, 8 bits
+        {1, 2, 44100, 176400, 4, 16},        // PCM, 16 bits stereo
+        {1, 2, 48000, 288000, 6, 24},        // PCM, 24 bits
+        {1, 1, 96000, 384000, 4, 32},        // PCM, 32 bits
+        {3, 2, 48000, 384000, 8, 32},        // float, 32 bits
+        {3, 1, 44100, 352800, 8, 64},        // float, 64 bits
+        {2, 1, 22050, 11155, 512, 4},        // Microsoft ADPCM
+        {0x11, 2, 44100, 44359, 2048, 4},    // IMA ADPCM
+        {6, 1, 8000, 8000, 1, 8},            // A-law
+        {7, 1, 8000, 8000, 1, 8},            // mu-law
+        {0x31, 1, 8000, 1625, 65, 0},        // GSM 6.10
+        {0x50, 2, 44100, 24000, 1, 0},       // MPEG
+        {0x55, 2, 44100, 16000, 1, 0},       // MP3
+    };
+    for (const Format& kind : kinds)
+        EXPECT_TRUE(playable(wave(kind, 4096))) << "format tag " << kind.tag << ", " << kind.bits << " bits";
+    const std::string floatSub = u16(22) + u16(32) + u32(3) + u16(3) + std::string(14, '\x22');
+    Format extensibleFloat{0xFFFE, 2, 48000, 384000, 8, 32};
+    EXPECT_TRUE(playable(riff(chunk("fmt ", extensibleFloat.bytes() + floatSub) + chunk("data", std::string(64, '\0')))));
+    Format floatOf16Bits{3, 1, 8000, 16000, 2, 16};
+    EXPECT_FALSE(playable(wave(floatOf16Bits))) << "floating-point samples are 32 or 64 bits";
+}
+
+// A wave held in memory, fitted to what it holds: as the player will read it.
+struct Fitted {
+    bool playable;
+    uint32_t riffSize, dataSize;
+};
+
+Fitted fit(std::string file)
+{
+    const bool ok = fitPlayableWave(reinterpret_cast<uint8_t*>(&file[0]), static_cast<uint32_t>(file.size()));
+    uint32_t riffSize = 0, dataSize = 0;
+    std::memcpy(&riffSize, &file[4], 4);
+    const size_t data = file.find("data");
+    if (data != std::string::npos && data + 8 <= file.size())
+        std::memcpy(&dataSize, &file[data + 4], 4);
+    return {ok, riffSize, dataSize};
+}
+
+TEST(FitWave, AFileCutShortPlaysAsFarAsItGoesAndNoFurther)
+{
+    const std::string whole = wave(Format(), 240000);  // 44-byte header
+    Fitted f = fit(whole);
+    EXPECT_TRUE(f.playable);
+    EXPECT_EQ(f.riffSize, 240036u);
+    EXPECT_EQ(f.dataSize, 240000u) << "a whole file is left as it is";
+
+    f = fit(whole.substr(0, 44 + 24001));  // cut inside the data, in the middle of a sample
+    EXPECT_TRUE(f.playable);
+    EXPECT_EQ(f.dataSize, 24000u) << "whole blocks of what is there";
+    EXPECT_EQ(f.riffSize, 44u + 24001 - 8);
+
+    const std::string trailing = riff(chunk("fmt ", Format().bytes()) + chunk("data", std::string(100, 'x')) +
+                                      chunk("LIST", std::string(10, 'y')));
+    f = fit(trailing.substr(0, trailing.size() - 4));  // cut inside a chunk after the samples
+    EXPECT_TRUE(f.playable);
+    EXPECT_EQ(f.dataSize, 100u);
+    EXPECT_EQ(f.riffSize, trailing.size() - 4 - 8);
+
+    EXPECT_FALSE(fit(whole.substr(0, 30)).playable) << "cut inside the format chunk";
+    EXPECT_FALSE(fit(whole.substr(0, 40)).playable) << "cut inside the data chunk's header";
+    EXPECT_FALSE(fit(whole.substr(0, 45)).playable) << "less than one block of samples";
+    const std::string listFirst = riff(chunk("LIST", std::string(10, 'y')) + chunk("fmt ", Format().bytes()));
+    EXPECT_FALSE(fit(listFirst.substr(0, 14)).playable) << "cut inside the header of the first chunk";
 }
 
 } // namespace

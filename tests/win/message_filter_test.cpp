@@ -1,7 +1,7 @@
 // Letting "TaskbarCreated" through the filter that guards a raised process.
 #include <gtest/gtest.h>
 
-#include "tray/message_filter.h"
+#include "system/message_filter.h"
 
 namespace {
 

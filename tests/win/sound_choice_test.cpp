@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/text.h"
-#include "tray/sound_choice.h"
+#include "sound/sound_choice.h"
 #include "tray/tray_menu.h"
 #include "win_test_support.h"
 

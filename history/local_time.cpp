@@ -1,8 +1,8 @@
-#include "tray/local_time.h"
+#include "history/local_time.h"
 
 namespace {
 
-enum : ULONGLONG { kUnitsPerSecond = 10000000, kUnitsPerMinute = 60 * kUnitsPerSecond };
+enum : ULONGLONG { kUnitsPerSecond = 10000000 };
 
 LONGLONG asUnits(const FILETIME& time)
 {
@@ -30,14 +30,16 @@ void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local)
     FileTimeToSystemTime(&utcFile, &universal);
     if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         local = universal;
-    FILETIME localFile;
+    // Both sides from the same millisecond-exact record, so that a moment's
+    // sub-millisecond part cannot shift the difference.
+    FILETIME localFile, universalFile;
     SystemTimeToFileTime(&local, &localFile);
+    SystemTimeToFileTime(&universal, &universalFile);
     time.year = local.wYear;
     time.month = local.wMonth;
     time.day = local.wDay;
     time.hour = local.wHour;
     time.minute = local.wMinute;
     time.second = local.wSecond;
-    time.utcOffsetMinutes = static_cast<int>((asUnits(localFile) - static_cast<LONGLONG>(utc)) /
-                                             static_cast<LONGLONG>(kUnitsPerMinute));
+    time.utcOffsetMinutes = utcOffsetMinutes(asUnits(localFile) - asUnits(universalFile));
 }

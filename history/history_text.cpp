@@ -1,4 +1,4 @@
-#include "tray/history_text.h"
+#include "history/history_text.h"
 
 #include <cstring>
 
@@ -46,6 +46,14 @@ void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState sta
     if (secondsInPrevious != kNoPreviousState)
         appendDecimal(row, static_cast<long>(secondsInPrevious));
     appendText(row, "\r\n");
+}
+
+int utcOffsetMinutes(long long localMinusUtcUnits)
+{
+    const long long unitsPerMinute = 60LL * 10000000;
+    const long long half = unitsPerMinute / 2;
+    const long long units = localMinusUtcUnits < 0 ? localMinusUtcUnits - half : localMinusUtcUnits + half;
+    return static_cast<int>(units / unitsPerMinute);
 }
 
 bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes)

@@ -1,4 +1,4 @@
-#include "tray/wave_format.h"
+#include "sound/wave_format.h"
 
 #include <cstring>
 
@@ -97,9 +97,14 @@ bool holdsSamples(const WaveReader& reader, uint64_t offset, uint32_t chunkSize,
     return readAt(reader, offset + format.blockAlign - probe, block, probe);
 }
 
-} // namespace
+// Where a playable wave's samples lie, as its data chunk says.
+struct Samples {
+    uint64_t offset;
+    uint32_t size;
+    uint16_t blockAlign;
+};
 
-bool isPlayableWave(const WaveReader& reader)
+bool findPlayableSamples(const WaveReader& reader, Samples& samples)
 {
     uint8_t header[kRiffHeaderSize];
     if (!readAt(reader, 0, header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
@@ -120,9 +125,54 @@ bool isPlayableWave(const WaveReader& reader)
             formatSeen = true;
         } else if (std::memcmp(chunkHeader, "data", 4) == 0) {
             // The player looks for the samples after the format.
+            samples = {body, size, format.blockAlign};
             return formatSeen && holdsSamples(reader, body, size, format);
         }
         offset = body + size + (size & 1);  // chunks are padded to an even size
     }
     return false;
+}
+
+struct MemoryWave {
+    const uint8_t* bytes;
+    uint32_t size;
+};
+
+bool readMemory(void* context, uint32_t offset, void* buffer, uint32_t size)
+{
+    const MemoryWave& wave = *static_cast<const MemoryWave*>(context);
+    if (offset > wave.size || size > wave.size - offset)
+        return false;
+    std::memcpy(buffer, wave.bytes + offset, size);
+    return true;
+}
+
+void write32(uint8_t* p, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+} // namespace
+
+bool isPlayableWave(const WaveReader& reader)
+{
+    Samples samples;
+    return findPlayableSamples(reader, samples);
+}
+
+bool fitPlayableWave(uint8_t* bytes, uint32_t size)
+{
+    MemoryWave wave = {bytes, size};
+    Samples samples;
+    if (!findPlayableSamples({readMemory, &wave}, samples))
+        return false;
+    // At least one whole block lies in the buffer, or the walk would have said no.
+    const uint64_t held = size - samples.offset;
+    uint32_t fitted = samples.size < held ? samples.size : static_cast<uint32_t>(held);
+    fitted -= fitted % samples.blockAlign;
+    write32(bytes + samples.offset - kChunkHeaderSize + 4, fitted);
+    if (read32(bytes + 4) > size - 8)
+        write32(bytes + 4, size - 8);
+    return true;
 }

@@ -1,4 +1,4 @@
-#include "tray/start_with_windows.h"
+#include "system/start_with_windows.h"
 
 #include "core/app_state.h"
 #include "core/text.h"

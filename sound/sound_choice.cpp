@@ -1,4 +1,4 @@
-#include "tray/sound_choice.h"
+#include "sound/sound_choice.h"
 
 #include <commdlg.h>
 #include <mmsystem.h>
@@ -6,8 +6,8 @@
 #include <cstddef>
 
 #include "core/text.h"
-#include "tray/tray_menu.h"
-#include "tray/wave_format.h"
+#include "sound/wave_format.h"
+#include "system/system_library.h"
 
 namespace {
 
@@ -86,19 +86,22 @@ bool loadSound(const wchar_t* path, LoadedSound& sound)
     return loaded;
 }
 
-bool readSoundAt(void* context, uint32_t offset, void* buffer, uint32_t size)
+// A wave file can say it holds more than it does (a download cut short):
+// its sizes are cut to what was read, since the player trusts them.
+bool isPlayable(LoadedSound& sound)
 {
-    const LoadedSound& sound = *static_cast<const LoadedSound*>(context);
-    if (offset > sound.size || size > sound.size - offset)
-        return false;
-    CopyMemory(buffer, sound.bytes + offset, size);
-    return true;
+    return fitPlayableWave(sound.bytes, sound.size);
 }
 
-bool isPlayable(const LoadedSound& sound)
+// PlaySoundW of winmm.dll in the system folder, found on first use.
+typedef BOOL(WINAPI* PlaySoundFunction)(LPCWSTR, HMODULE, DWORD);
+PlaySoundFunction g_playSound;
+
+BOOL playSoundCall(LPCWSTR sound, DWORD flags)
 {
-    const WaveReader reader = {readSoundAt, const_cast<LoadedSound*>(&sound)};
-    return isPlayableWave(reader);
+    if (g_playSound == nullptr)
+        g_playSound = reinterpret_cast<PlaySoundFunction>(systemFunction(L"winmm.dll", "PlaySoundW"));
+    return g_playSound != nullptr && g_playSound(sound, nullptr, flags);
 }
 
 // The sound playing now, which the system reads while it plays: freed only
@@ -124,10 +127,10 @@ BOOL playSound(const wchar_t* path)
         freeSound(sound);
         return FALSE;
     }
-    PlaySoundW(nullptr, nullptr, 0);  // stops ours, so that its memory can go
+    playSoundCall(nullptr, 0);  // stops ours, so that its memory can go
     freeSound(g_playing);
     g_playing = sound;
-    return PlaySoundW(reinterpret_cast<LPCWSTR>(g_playing.bytes), nullptr, kPlayFlags);
+    return playSoundCall(reinterpret_cast<LPCWSTR>(g_playing.bytes), kPlayFlags);
 }
 
 void playStateSound(LinkState state)
@@ -151,15 +154,4 @@ int chooseSoundFile(wchar_t (&path)[kTextBufferSize])
     }
     copyText(path, fileName);
     return 1;
-}
-
-void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize])
-{
-    if (isMenuItemChecked(itemId)) {
-        path[0] = L'\0';
-        setMenuItemState(itemId, 0);
-        return;
-    }
-    if (chooseSoundFile(path))
-        setMenuItemState(itemId, MFS_CHECKED);
 }

@@ -18,6 +18,10 @@ enum : std::size_t { kLogRowSize = 96, kTipSize = 64 };
 enum : uint32_t { kMaxLogBytes = 1u << 20 };
 enum : long long { kNoPreviousState = -1 };
 
+// The distance of local time from UTC, in 100-nanosecond units, as whole
+// minutes: rounded to the nearest, east and west alike.
+int utcOffsetMinutes(long long localMinusUtcUnits);
+
 // The first line of a new log, CR LF included.
 extern const char kLogHeader[];
 

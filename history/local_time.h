@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "tray/history_text.h"
+#include "history/history_text.h"
 
 ULONGLONG utcNow();
 // Whole seconds from one moment to a later one; 0 if the clock went back.

@@ -19,3 +19,10 @@ struct WaveReader {
 //   byte rate agree with the channels, sample size and rate;
 // - the data chunk holds at least one block, and that block can be read.
 bool isPlayableWave(const WaveReader& reader);
+
+// For a wave held whole in memory, which the player reads as far as the sizes
+// written in it say: true when it is playable as above, and then its RIFF
+// size and the size of its samples are cut to the bytes there are (the
+// samples to whole blocks), so that a file cut short plays as far as it goes
+// and never past the end of the buffer.
+bool fitPlayableWave(uint8_t* bytes, uint32_t size);

@@ -1,4 +1,4 @@
-#include "tray/message_filter.h"
+#include "system/message_filter.h"
 
 namespace {
 

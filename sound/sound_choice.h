@@ -5,11 +5,9 @@
 
 #include "core/app_state.h"
 
-// Unchecks a checked item and forgets its sound, or lets the user choose one.
-void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize]);
 // The open-file dialog and a test play; 1 when a file was kept in path, else 0.
 int chooseSoundFile(wchar_t (&path)[kTextBufferSize]);
-// A wave file that the system can play (see tray/wave_format.h).
+// A wave file that the system can play (see sound/wave_format.h).
 bool isPlayableWaveFile(const wchar_t* path);
 // Plays a wave file asynchronously; FALSE when it cannot be read or is no
 // wave that can play.

@@ -1,0 +1,170 @@
+#include "history/connection_log.h"
+
+#include <shellapi.h>
+
+#include "core/text.h"
+#include "history/history_text.h"
+#include "history/kept_rows.h"
+#include "history/local_time.h"
+#include "settings/setting_values.h"
+
+namespace {
+
+const wchar_t kLogFileName[] = L"connection-log.csv";
+const wchar_t kOldLogFileName[] = L"connection-log.1.csv";
+
+// A file beside config.ini; false where there is no settings folder.
+bool pathBesideConfig(wchar_t (&path)[kTextBufferSize], const wchar_t* name)
+{
+    if (g_app.configPath[0] == L'\0' || !copyText(path, g_app.configPath) || !keepDirectoryPart(path))
+        return false;
+    return appendText(path, name);
+}
+
+bool write(HANDLE file, const char* text)
+{
+    const DWORD size = lstrlenA(text);
+    DWORD written = 0;
+    return WriteFile(file, text, size, &written, nullptr) && written == size;
+}
+
+bool endsWithLineBreak(HANDLE file, DWORD size)
+{
+    OVERLAPPED last = {};
+    last.Offset = size - 1;
+    char byte = 0;
+    DWORD read = 0;
+    return ReadFile(file, &byte, 1, &read, &last) && read == 1 && byte == '\n';
+}
+
+// Readers (a spreadsheet showing the log) may keep it open meanwhile.
+HANDLE openForAppending(const wchar_t* path)
+{
+    return CreateFileW(path, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Sets a full log aside as connection-log.1.csv (replacing an older one) and
+// starts a new one. When the old file cannot be replaced (another program
+// holds either file), the log goes on growing and the next row tries again:
+// no row is lost to rotation. An invalid handle only when the log cannot be
+// opened again at all.
+HANDLE startNewLog(HANDLE full, const wchar_t* path)
+{
+    CloseHandle(full);
+    wchar_t oldPath[kTextBufferSize];
+    if (pathBesideConfig(oldPath, kOldLogFileName))
+        MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
+    return openForAppending(path);
+}
+
+// Appends one line, with the header first in a new file and a line break
+// after a foreign last line that lacks one; a full log is set aside first.
+bool appendLine(HANDLE& file, const wchar_t* path, const char* line)
+{
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE)
+        return false;
+    // The line, and the line break that a foreign last line may want first.
+    if (logNeedsRotation(size, lstrlenA(line) + 2)) {
+        file = startNewLog(file, path);
+        size = GetFileSize(file, nullptr);
+        if (file == INVALID_HANDLE_VALUE || size == INVALID_FILE_SIZE)
+            return false;
+    }
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    const bool startsCleanly = size == 0 ? write(file, kLogHeader) : endsWithLineBreak(file, size) || write(file, "\r\n");
+    return startsCleanly && write(file, line);
+}
+
+// Rows not written yet, oldest first; the user interface thread's alone.
+KeptRows g_kept;
+
+// Writes the rows kept, oldest first, after a line that counts those lost;
+// what cannot be written stays kept. Starts a new file with its header even
+// when there is nothing to write. Nothing already in the file is ever changed.
+void writeKeptRows()
+{
+    wchar_t path[kTextBufferSize];
+    if (!connectionLogPath(path))
+        return;
+    HANDLE file = openForAppending(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    bool written = appendLine(file, path, "");
+    if (written && g_kept.lost > 0) {
+        char line[kLogRowSize];
+        formatLostRowsLine(line, g_kept.lost);
+        written = appendLine(file, path, line);
+        if (written)
+            g_kept.lost = 0;
+    }
+    while (written && oldestKeptRow(g_kept) != nullptr) {
+        written = appendLine(file, path, oldestKeptRow(g_kept));
+        if (written)
+            dropOldestKeptRow(g_kept);
+    }
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+}
+
+} // namespace
+
+bool connectionLogPath(wchar_t (&path)[kTextBufferSize])
+{
+    return pathBesideConfig(path, kLogFileName);
+}
+
+void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG now)
+{
+    LocalTime time;
+    SYSTEMTIME local;
+    localTimeOf(now, time, local);
+    char row[kLogRowSize];
+    formatLogRow(row, time, state, secondsInPrevious);
+    keepRow(g_kept, row);
+    writeKeptRows();
+}
+
+bool logHasKeptRows()
+{
+    return g_kept.count > 0 || g_kept.lost > 0;
+}
+
+void retryKeptRows()
+{
+    if (logHasKeptRows())
+        writeKeptRows();
+}
+
+bool writtenLogPath(wchar_t (&path)[kTextBufferSize])
+{
+    if (!connectionLogPath(path))
+        return false;
+    // Came with Vista: looked up, so that XP still starts (and opens the path as built).
+    typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+    const FinalPathFunction finalPath = reinterpret_cast<FinalPathFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    if (finalPath == nullptr)
+        return true;
+    const HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    wchar_t named[kTextBufferSize];
+    const DWORD length = finalPath(file, named, kTextBufferSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (length > 0 && length < kTextBufferSize) {
+        removeLongPathPrefix(named);
+        copyText(path, named);
+    }
+    return true;
+}
+
+void openConnectionLog()
+{
+    writeKeptRows();
+    wchar_t path[kTextBufferSize];
+    if (writtenLogPath(path))
+        ShellExecuteW(nullptr, L"open", path, nullptr, nullptr, SW_SHOWNORMAL);
+}

@@ -1,0 +1,34 @@
+// "connection-log.csv" beside config.ini: one row for each state the icon
+// shows, so that outages can be shown to a provider. Written by the user
+// interface thread, a row at a time, the file opened and closed each time.
+#pragma once
+
+#include <windows.h>
+
+#include "core/app_state.h"
+#include "history/history_text.h"
+
+// The log's full path; false where there is no settings folder (no log then).
+bool connectionLogPath(wchar_t (&path)[kTextBufferSize]);
+
+// Appends the row of a state shown now; secondsInPrevious is how long the
+// state shown before lasted, or kNoPreviousState for the first of a run.
+// A row that cannot be written now (the file busy, read-only, the disk full)
+// is kept, with its time, and written before the next one that can be.
+void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG utcNow);
+
+// Whether rows wait to be written; the main window then retries once a minute.
+bool logHasKeptRows();
+// Writes the rows kept, if the file can be written now.
+void retryKeptRows();
+
+// Opens the log in the program the system has for .csv, starting it with
+// its header line where there is none yet. The file opened is the one the
+// rows went to, wherever the system put it (see writtenLogPath).
+void openConnectionLog();
+
+// The full path of the log as the system names the file itself: where the
+// system redirects writes (a program folder under Program Files, virtualized
+// into the user's VirtualStore), the file really written. False when there is
+// no log file to open.
+bool writtenLogPath(wchar_t (&path)[kTextBufferSize]);

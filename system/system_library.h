@@ -1,0 +1,15 @@
+// DLLs that Windows does not protect as known DLLs (winmm for sounds,
+// iphlpapi for the ICMP service) are loaded from the system folder only,
+// when first needed: a file of the same name beside the program, say in a
+// Downloads folder, is never run. The import table names known DLLs alone.
+#pragma once
+
+#include <windows.h>
+
+// Keeps DLLs that are loaded by name later (by the system's own code too) to
+// the system folder, where the system can (Windows 8, and 7 with its update),
+// and takes the current folder out of the search everywhere else.
+void restrictDllSearchToSystem();
+
+// A function of a DLL in the system folder; null when either is missing.
+void* systemFunction(const wchar_t* dllName, const char* functionName);
