@@ -3,10 +3,10 @@
 #include <commctrl.h>
 
 #include "core/app_state.h"
+#include "core/system_library.h"
 #include "core/text.h"
 #include "monitor/monitor_thread.h"
 #include "settings/config_file.h"
-#include "system/system_library.h"
 #include "tray/main_window.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"

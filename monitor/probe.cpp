@@ -10,9 +10,9 @@
 #include "monitor/probe_route.h"
 
 #include "core/app_state.h"
+#include "core/system_library.h"
 #include "monitor/echo_reply.h"
 #include "monitor/echo_request.h"
-#include "system/system_library.h"
 
 namespace {
 

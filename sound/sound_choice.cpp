@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
+#include "core/system_library.h"
 #include "core/text.h"
 #include "sound/wave_format.h"
-#include "system/system_library.h"
 
 namespace {
 

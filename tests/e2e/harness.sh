@@ -215,6 +215,17 @@ listen_to_sounds() {
 # make_sound FILE SEED: a wave of noise of its own; times_heard FILE: how
 # often it has been played; heard FILE N: exactly N times.
 make_sound() { python3 "$E2E_DIR/sound_tool.py" make "$1" "$2"; }
+# plant_dlls DIR: the planted DLL beside a program as winmm.dll and
+# iphlpapi.dll (system DLLs that are not known DLLs), with Wine told to prefer
+# such "native" DLLs to its own for programs started from now on.
+plant_dlls() {
+    local dll
+    for dll in winmm iphlpapi; do cp "$LINTORA_PLANTED_DLL" "$1/$dll.dll"; done
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm,iphlpapi=n,b"
+}
+# planted_dlls_loaded DIR: the names of the planted DLLs that were loaded.
+planted_dlls_loaded() { (cd "$1" && ls -- *.loaded 2>/dev/null | tr '\n' ' '); }
+
 times_heard() { python3 "$E2E_DIR/sound_tool.py" count "$1" "$E2E_WORK/audio.raw"; }
 heard() { [ "$(times_heard "$1")" = "$2" ]; }
 

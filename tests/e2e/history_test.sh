@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The connection's history through real changes: the rows of a run in
-# connection-log.csv, a log held open by other programs or read-only, its
-# rotation at 1 MiB, and "Start with Windows" in the user's Run key.
+# connection-log.csv, a log held open by other programs or read-only (rows
+# kept and written later), its rotation at 1 MiB, and "Start with Windows" in
+# the user's Run key.
 source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
 PEEK_EXE=$2
@@ -55,18 +56,24 @@ loopback up
 check "a log held open for reading still gets its rows" wait_until 30 has_rows 4
 wait "$HOLDER" 2>/dev/null
 
-# A program that locks the log: the row is lost, nothing else; the next one comes.
+# A spreadsheet that lets others read but not write holds the log for a
+# minute, across a loss and a restore: both rows are kept, and written once
+# the file is free, in order, with the times they were shown.
+check "a spreadsheet holds the log, letting others only read" hold_log spreadsheet 60
 before=$(cat "$LOG")
-# (A loss takes four unanswered requests, about 20 s: the lock outlasts it.)
-check "another program locks the log" hold_log nobody 45
 loopback down
-check "while the log is locked the icon still changes" wait_until 40 tray_shows broken
-expect_eq "a locked log keeps what it had" "$before" "$(cat "$LOG")"
-wait "$HOLDER" 2>/dev/null
+check "while the log is held the icon still changes" wait_until 40 tray_shows broken
 loopback up
-check "once unlocked, the next change is logged" wait_until 30 has_rows 5
-expect_eq "after the Connected before it: only the row of the locked moment is lost" "Connected Connected" \
-    "$(rows | tail -n 2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//')"
+check "and changes back" wait_until 30 tray_shows connected
+expect_eq "nothing reaches the held log" "$before" "$(cat "$LOG")"
+wait "$HOLDER" 2>/dev/null
+released_at=$(date +%s)
+check "once free, the kept rows are written within a minute" wait_until 75 has_rows 6
+expect_eq "in order" "Connected Broken Connected" "$(rows | tail -n 3 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//')"
+for n in 5 6; do
+    shown_at=$(date -d "$(rows | sed -n ${n}p | cut -d, -f1)" +%s)
+    check "row $n has the time it was shown, not the time it was written" [ "$shown_at" -lt "$released_at" ]
+done
 
 # A read-only log is left alone, and the program runs on. (Tests run as root,
 # whom missing write permission does not stop: the file is made immutable.)
@@ -99,6 +106,8 @@ expect_eq "and checks it" "lines=7 marks=0,0,0,0,1,0,0 grayed=0,0,0,0,0,0,0" "$(
 keys Escape
 peek command 107 >/dev/null
 check "Exit" wait_until 20 exited_with first 0
+rows_at_exit=$(row_count)
+expect_eq "the row kept while the log was read-only is written at Exit" "7 Broken" "$rows_at_exit $(rows | tail -n 1 | cut -d, -f2)"
 
 # The program moved to another folder: the value names the old place.
 mkdir -p "$E2E_WORK/moved"

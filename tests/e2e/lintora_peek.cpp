@@ -11,9 +11,10 @@
 //   lintora_peek choose-file CAPTION PATH
 //                                     puts PATH (any characters) in the name box of that
 //                                     open-file dialog and presses Open
-//   lintora_peek hold-file PATH readers|nobody SECONDS
+//   lintora_peek hold-file PATH readers|spreadsheet|nobody SECONDS
 //                                     keeps PATH open for reading that long, letting
-//                                     readers and writers, or nobody, open it meanwhile
+//                                     readers and writers, readers only (as spreadsheets
+//                                     do), or nobody open it meanwhile
 //   lintora_peek resources            threads=N handles=N gdi=N user=N of the running Lintora
 //   lintora_peek watch                prints "MS TEXT" (milliseconds since the Unix epoch) each
 //                                     time the status text or the visibility changes, until killed
@@ -183,7 +184,9 @@ int chooseFile(const char* caption)
 // As a spreadsheet showing the file would, or as a program that locks it.
 int holdFile(const char* sharing, int seconds)
 {
-    const DWORD share = std::strcmp(sharing, "readers") == 0 ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    const DWORD share = std::strcmp(sharing, "readers") == 0       ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                        : std::strcmp(sharing, "spreadsheet") == 0 ? FILE_SHARE_READ
+                                                                   : 0;
     const HANDLE file = CreateFileW(wideArgument(2).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     std::printf("held=%d\n", file != INVALID_HANDLE_VALUE);
     std::fflush(stdout);

@@ -35,6 +35,16 @@ svc=$(python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/up.hex" | tail -n +9)
 check "the service sent four 45-byte requests with our payload" \
     [ "$(echo "$svc" | awk '{print $1, $4, $5}' | sort | uniq -c | sed 's/^ *//')" = "4 45 ok ok" ]
 
+# The ICMP service's DLL comes from the system folder, never from beside the program.
+mkdir -p "$E2E_WORK/planted"
+cp "$PROBE" "$E2E_WORK/planted/probe_check.exe"
+(
+    plant_dlls "$E2E_WORK/planted"
+    in_ns "$LINTORA_WINE" "$E2E_WORK/planted/probe_check.exe" "$HOST" --icmp-service >"$E2E_WORK/planted.out"
+)
+check "with iphlpapi.dll planted beside it, the service route still works" grep -q '^result=Connected' "$E2E_WORK/planted.out"
+expect_eq "and the planted DLL is not loaded" "" "$(planted_dlls_loaded "$E2E_WORK/planted")"
+
 count_requests() { python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/up.hex" | wc -l; }
 before=$(count_requests)
 out=$(probe no-such-host.invalid)

@@ -4,6 +4,8 @@
   sound_tool.py make FILE SEED     a 0.5 s wave (8 kHz, mono, 16 bits) of noise of its own
   sound_tool.py count FILE CAPTURE how many times FILE's samples stand in CAPTURE,
                                    the raw samples that ALSA's file device wrote
+  sound_tool.py overstate FILE N   makes FILE's header claim N times the samples it
+                                   holds, as a download cut short leaves it
 """
 import random
 import struct
@@ -39,8 +41,19 @@ def count(path, capture):
     return found
 
 
+def overstate(path, times):
+    data = bytearray(open(path, "rb").read())
+    at = data.index(b"data")
+    size = struct.unpack_from("<I", data, at + 4)[0]
+    struct.pack_into("<I", data, at + 4, size * times)
+    struct.pack_into("<I", data, 4, len(data) - 8 + size * (times - 1))
+    open(path, "wb").write(data)
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2], int(sys.argv[3]))
     elif sys.argv[1] == "count":
         print(count(sys.argv[2], sys.argv[3]))
+    elif sys.argv[1] == "overstate":
+        overstate(sys.argv[2], int(sys.argv[3]))

@@ -14,8 +14,12 @@ UP_SOUND="$APP_DIR/up.wav"
 DOWN_SOUND="$APP_DIR/down.wav"
 make_sound "$UP_SOUND" 1
 make_sound "$DOWN_SOUND" 2
+# The up sound is cut short: its header claims ten times the 8,000 bytes of samples it holds.
+python3 "$E2E_DIR/sound_tool.py" overstate "$UP_SOUND" 10
 echo "not a sound" >"$APP_DIR/notes.wav"
 listen_to_sounds
+# DLLs of system names beside the program must never load, even preferred.
+plant_dlls "$APP_DIR"
 
 loopback up
 start_lintora first
@@ -94,6 +98,11 @@ check "Play Sound When Up opens the dialog" choose_in_dialog "$UP_SOUND"
 check "the dialog closes" wait_until 10 peek_matches visible=0 window "Choose the sound you want to play"
 check "a wave file is accepted without an error" peek_matches 'count=0*' boxes "Error opening file"
 check "choosing a sound plays it once" wait_until 10 heard "$UP_SOUND" 1
+sleep 1.5
+played=$(stat -c %s "$E2E_WORK/audio.raw")
+e2e_log "bytes played of the cut-short sound: $played"
+check "a cut-short sound plays what it holds and nothing past it ($played of 8000 bytes)" \
+    bash -c '(($1 >= 8000 && $1 <= 8000 + 2048))' _ "$played"
 menu Down Down Return
 check "Play Sound When Down opens the dialog" choose_in_dialog "$APP_DIR/notes.wav"
 check "a file that is not a wave gives the error box" wait_until 10 \
@@ -120,6 +129,7 @@ check "Connected again" wait_until 30 tray_shows connected
 sleep 3
 check "with Play Sound When Up unchecked the restore plays nothing" heard "$UP_SOUND" 2
 e2e_log "heard: up $(times_heard "$UP_SOUND"), down $(times_heard "$DOWN_SOUND") times"
+expect_eq "sounds played, and no DLL planted beside the program was loaded" "" "$(planted_dlls_loaded "$APP_DIR")"
 
 # Exit while Connected, and after a restart while Broken: no icon left, 0.
 menu Down Down Down Down Down Down Down Return

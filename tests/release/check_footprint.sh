@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The 32-bit release checked for what it is made of (the end-to-end tests run it):
-# a GUI program for i386 of at most 80 KiB with its icons, importing only DLLs
-# that Windows ships, carrying the manifest.
+# The release checked for what it is made of (the end-to-end tests run it): a
+# GUI program of at most 96 KiB (the i686 release) with its icons, importing
+# only DLLs that Windows loads from its own folder whatever lies beside the
+# program, carrying the manifest, and asking for a random load address and
+# data that never runs. The x86_64 build is checked the same way, but for its
+# size, and also asks for high-entropy addresses.
 set -uo pipefail
 exe=$1
 manifest=$2
@@ -13,23 +16,34 @@ check() {
 }
 
 size=$(stat -c %s "$exe")
-headers=$(i686-w64-mingw32-objdump -p "$exe")
+format=$(i686-w64-mingw32-objdump -f "$exe" 2>/dev/null || x86_64-w64-mingw32-objdump -f "$exe")
+if grep -q 'file format pei-i386' <<<"$format"; then objdump=i686-w64-mingw32-objdump; arch=X86; else objdump=x86_64-w64-mingw32-objdump; arch=amd64; fi
+headers=$($objdump -p "$exe")
 dlls=$(echo "$headers" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort)
 echo "size: $size bytes"
 echo "imports: $(echo $dlls)"
 
-check "at most 80 KiB" [ "$size" -le 81920 ]
-check "an i386 program" grep -q 'file format pei-i386' <<<"$(i686-w64-mingw32-objdump -f "$exe")"
+if [ "$arch" = X86 ]; then
+    check "at most 96 KiB" [ "$size" -le 98304 ]
+fi
 check "GUI subsystem" grep -Eq '^Subsystem\s+00000002' <<<"$headers"
-allowed="ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL WS2_32.DLL"
+# Known DLLs, and comctl32 (the manifest names its version 6).
+allowed="ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WS2_32.DLL"
 for dll in $dlls; do
-    check "$dll is a DLL Windows ships" grep -qw "$dll" <<<"$allowed"
+    check "$dll is loaded from the system folder only" grep -qw "$dll" <<<"$allowed"
 done
+characteristics=$((0x$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")))
+check "random load address (dynamic base)" [ $((characteristics & 0x40)) -ne 0 ]
+check "data never executable (NX compatible)" [ $((characteristics & 0x100)) -ne 0 ]
+check "relocations kept" grep -Eq '^\s*[0-9]+ \.reloc ' <<<"$($objdump -h "$exe")"
+if [ "$arch" = amd64 ]; then
+    check "high-entropy addresses" [ $((characteristics & 0x20)) -ne 0 ]
+fi
 check "no C++ runtime or thread library DLL" bash -c "! grep -Eqi 'libstdc|libgcc|winpthread' <<<'$dlls'"
-check "manifest for X86" grep -q 'processorArchitecture="X86"' "$manifest"
+check "manifest for $arch" grep -q "processorArchitecture=\"$arch\"" "$manifest"
 # The manifest is stored as it stands in the resource section.
 check "manifest embedded" grep -q 'Microsoft.Windows.Common-Controls' "$exe"
 icons=$(($(stat -c %s "$(dirname "$0")/../../res/icons/broken.ico") + $(stat -c %s "$(dirname "$0")/../../res/icons/connected.ico")))
-rsrc=$((0x$(i686-w64-mingw32-objdump -h "$exe" | awk '$2 == ".rsrc" {print $3}')))
+rsrc=$((0x$($objdump -h "$exe" | awk '$2 == ".rsrc" {print $3}')))
 check "resources hold both icon files ($rsrc >= $icons bytes)" [ "$rsrc" -ge "$icons" ]
 exit $((failures > 0))

@@ -1,4 +1,4 @@
-#include "system/system_library.h"
+#include "core/system_library.h"
 
 #include "core/app_state.h"
 #include "core/text.h"
