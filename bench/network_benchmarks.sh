@@ -9,6 +9,15 @@
 #   dropped   ICMP dropped and port 443 accepting, for COUNT seconds, interval 1 s
 #   resume    COUNT resumes with the network back after 10 to 25 s
 #   lossy-P   P % of the echo requests dropped at random, until COUNT probes
+#   router-use   COUNT outages past the router while the computer is in use
+#                (TCP traffic to a host), and their ends; default interval
+#   router-idle  COUNT outages past the router while idle, and their ends;
+#                interval 10 s
+#   switch    COUNT moves of the default route to a second link that leads
+#             nowhere, and back; default interval, idle
+#   stall     COUNT stalls of everything for 5 s while in use
+#   idle      Connected and idle for COUNT seconds at the default interval: the
+#             echo requests and TCP segments the computer sends
 # Writes OUTDIR/PART.tsv.
 source "$(dirname "$0")/bench_harness.sh"
 OUT=$1
@@ -23,6 +32,14 @@ TSV=$OUT/$PART.tsv
 random_between() { awk -v r=$RANDOM -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a + r / 32767 * (b - a) }'; }
 echo_answered() { in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all="$([ "$1" = yes ] && echo 0 || echo 1)"; }
 log_rows() { tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 | grep -c ",$1," || true; }
+# The hosts are web servers too, as real ones are; one serves the traffic of a computer in use.
+serve_web() {
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" serve 8080
+}
+in_use_for() { start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" chatter "${FAR_ADDRESSES[0]}" 8080 "$1" >/dev/null; }
+lose_upstream() { upstream lost; }
+restore_upstream() { upstream back; }
 start_measured() {  # start_measured CONFIG_LINES: started, Connected, watched
     install_lintora $'[config]\nuse_dialog_message=yes\nmessage_hide_time=0'"${1:+$'\n'$1}"
     start_lintora bench
@@ -108,6 +125,60 @@ lossy-*)
     while [ $(($(requests) / 4)) -lt "$COUNT" ]; do sleep 10; done
     printf 'probes\t%s\nrequests\t%s\ndropped\t%s\nbroken_rows\t%s\n' "$(($(requests) / 4))" "$(requests)" \
         "$(grep -c dropped "$E2E_WORK/answers.log")" "$(log_rows Broken)" >>"$TSV"
+    ;;
+router-use | router-idle)
+    serve_web
+    if [ "$PART" = router-use ]; then
+        start_measured ""
+        in_use_for $((COUNT * 40 + 60))
+    else
+        start_measured "ping_time_interval=10"
+    fi
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 10 20)"  # past the spacing of probes the traffic starts
+        change lost lose_upstream "$BROKEN_TEXT"
+        sleep "$(random_between 2 5)"
+        change restored restore_upstream "$ESTABLISHED_TEXT"
+    done
+    ;;
+switch)
+    serve_web
+    start_measured ""
+    e2e_dead_link
+    to_dead() { default_route dead; }
+    to_router() { default_route router; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 3 12)"
+        change switched to_dead "$BROKEN_TEXT"
+        sleep "$(random_between 2 5)"
+        change back to_router "$ESTABLISHED_TEXT"
+    done
+    ;;
+stall)
+    serve_web
+    start_measured ""
+    in_use_for $((COUNT * 40 + 60))
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 10 20)"
+        upstream lost
+        sleep 5
+        upstream back
+    done
+    sleep 15
+    printf 'stalls\t%s\nfalse_broken\t%s\n' "$COUNT" "$(grep -c " shown $BROKEN_TEXT" "$E2E_WORK/watch.log")" >>"$TSV"
+    ;;
+idle)
+    serve_web
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/idle.hex"
+    start_measured ""
+    segments() { in_ns awk '/^Tcp: [0-9]/ {print $12 + $13}' /proc/net/snmp; }  # OutSegs + RetransSegs
+    echo_requests() { python3 "$E2E_DIR/icmp_tool.py" requests "$E2E_WORK/idle.hex" | wc -l; }
+    sleep 5
+    before=$(segments)
+    requests_before=$(echo_requests)
+    sleep "$COUNT"
+    printf 'seconds\t%s\nrequests\t%s\ntcp_segments\t%s\ninterval_probes\t%s\n' "$COUNT" \
+        "$(($(echo_requests) - requests_before))" "$(($(segments) - before))" "$((COUNT / 60))" >>"$TSV"
     ;;
 *)
     echo "unknown part: $PART"

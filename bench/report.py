@@ -106,6 +106,46 @@ def network_verdicts(out):
           "expected share of such probes is p⁴.\n")
 
 
+def beyond_the_cable(out):
+    print("## Outages beyond the cable\n")
+    print("On the same network: an outage past the router (in the far namespace, forwarding on, the hosts' "
+          "addresses gone and a blackhole route: packets vanish without any answer, while the cable and the "
+          "default route stay up), and a move of the default route to a second link that leads nowhere (a "
+          "veth pair into a third namespace that forwards nothing, the first link keeping its address). The hosts accept TCP on 443, as real sites "
+          "do. \"In use\" is a TCP exchange with one of the hosts every 0.25 s, a connection kept and a new "
+          "one opened when an answer is 2 s late, as a browser does. Each outage or switch starts 10 to 20 s "
+          "(switch: 3 to 12 s) after the previous change was shown and ends 2 to 5 s after it was shown.\n")
+    rows = [["change", "n", "median (s)", "p95 (s)", "max (s)", "bound or goal (s)"]]
+    parts = {name: [l.split("\t") for l in read(f"{out}/{name}.tsv").splitlines() if l.strip()]
+             for name in ("router-use", "router-idle", "switch")}
+    rows.append(latency_row("outage past the router, in use → Broken",
+                            [x[1] for x in parts["router-use"] if x[0] == "lost"],
+                            "goal: p95 ≤ 10; 1.5 to 2 (traffic watch) + 8 (probe)"))
+    rows.append(latency_row("its end → Connected", [x[1] for x in parts["router-use"] if x[0] == "restored"],
+                            "goal: p95 ≤ 3"))
+    rows.append(latency_row("outage past the router, idle, `ping_time_interval=10` → Broken",
+                            [x[1] for x in parts["router-idle"] if x[0] == "lost"], "goal: ≤ 10 + 8 = 18"))
+    rows.append(latency_row("its end → Connected", [x[1] for x in parts["router-idle"] if x[0] == "restored"],
+                            "5 (retry) + round trip"))
+    rows.append(latency_row("switch to a dead network → Broken", [x[1] for x in parts["switch"] if x[0] == "switched"],
+                            "goal: p95 ≤ 10; 1 (look) + 8 (probe)"))
+    rows.append(latency_row("and back → Connected", [x[1] for x in parts["switch"] if x[0] == "back"],
+                            "1 (look) + round trip"))
+    print(table(rows) + "\n")
+    rows = [["case", "measured", "goal"]]
+    stall = pairs(f"{out}/stall.tsv")
+    if stall:
+        rows.append([f"{stall['stalls']} stalls of everything for 5 s, in use, default interval",
+                     f"{stall['false_broken']} false Broken", "0"])
+    idle = pairs(f"{out}/idle.tsv")
+    if idle:
+        rows.append([f"Connected and idle for {idle['seconds']} s, default interval",
+                     f"{idle['requests']} echo requests ({int(idle['requests']) / 4:g} probes), "
+                     f"{idle['tcp_segments']} TCP segments sent",
+                     f"only the interval's probes: {idle['interval_probes']} or one more, none else"])
+    print(table(rows) + "\n")
+
+
 def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     print("# Lintora benchmarks\n")
@@ -157,6 +197,7 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     print("![latency histogram](latency-histogram.png)\n")
 
     network_verdicts(out)
+    beyond_the_cable(out)
 
     print("## Soak\n")
     print(f"Interval 1 s, {counts.get('probes', '?')} probes and {made} changes of state. The helper samples "

@@ -2,7 +2,7 @@
 # Measures Lintora and writes docs/benchmarks.md: footprint, detection latency
 # (with a histogram), the verdicts on a network shaped like a PC's, soak, idle
 # cost and fuzzing. Needs root; the live parts run side by side, and take
-# about 45 minutes with the defaults:
+# about an hour with the defaults:
 #   bash bench/run_benchmarks.sh [CHANGES_EACH_WAY=50] [IDLE_SECONDS=600] [FUZZ_RUNS=10000000] [LOSSY_PROBES=200]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +42,9 @@ bash bench/live_benchmarks.sh "$OUT" "$CHANGES" "${MIN_PROBES:-1000}" "$IDLE" >"
 (part resume "$CHANGES"; part dropped 600) &
 part lossy-30 "$LOSSY_PROBES" &
 part lossy-50 "$LOSSY_PROBES" &
+(part router-use "$CHANGES"; part stall "$CHANGES") &
+(part router-idle "$CHANGES"; part switch "$CHANGES") &
+part idle "$IDLE" &
 wait
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")

@@ -13,17 +13,16 @@
 #include "core/system_library.h"
 #include "monitor/echo_reply.h"
 #include "monitor/echo_request.h"
+#include "monitor/probe_timing.h"
 
 namespace {
 
-enum : DWORD { kReplyWaitMs = 5000, kHandshakeWaitMs = 5000 };
+enum : DWORD { kReplyWaitMs = kReplyWindowMs };
 enum : u_short { kHttpsPort = 443 };
 enum : int { kReplyBufferSize = 321 };
 
 // Reused for every request; only the monitor thread builds requests.
 EchoRequest g_request;
-
-enum class WaitOutcome { Answered, TimedOut, Failed };
 
 // The error sink of the send and receive steps: the exchange goes on regardless.
 void reportSocketError(const char* /*call*/) {}
@@ -38,18 +37,6 @@ int sendEchoRequest(SOCKET sock, const sockaddr_in& destination)
     return sent;
 }
 
-// -1 on error, 0 when the time passed with nothing to read, else 1.
-int waitForReply(SOCKET sock, DWORD timeoutMs)
-{
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(sock, &readable);
-    timeval timeout;
-    timeout.tv_sec = static_cast<long>(timeoutMs / 1000);
-    timeout.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
-    return select(1, &readable, nullptr, nullptr, &timeout);
-}
-
 // Reads one datagram; its size, or -1.
 int receiveReply(SOCKET sock, char (&buffer)[kReplyBufferSize], sockaddr_in& sender)
 {
@@ -61,60 +48,12 @@ int receiveReply(SOCKET sock, char (&buffer)[kReplyBufferSize], sockaddr_in& sen
     return received;
 }
 
-// Waits up to 5 s for the reply to any request of this probe. Datagrams that
-// are not such a reply (our own request looped back, other ICMP traffic) are
-// read and passed over, and the wait goes on for the rest of its time.
-WaitOutcome awaitMatchingReply(SOCKET sock, const sockaddr_in& destination, const SentEchoes& sent)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kReplyWaitMs)
-            return WaitOutcome::TimedOut;
-        const int ready = waitForReply(sock, kReplyWaitMs - elapsed);
-        if (ready < 0)
-            return WaitOutcome::Failed;
-        if (ready == 0)
-            return WaitOutcome::TimedOut;
-        char buffer[kReplyBufferSize];
-        sockaddr_in sender = {};
-        const int received = receiveReply(sock, buffer, sender);
-        if (received < 0)
-            return WaitOutcome::TimedOut;  // on to the next request
-        if (isMatchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
-                                sender.sin_addr.s_addr, destination.sin_addr.s_addr, sent))
-            return WaitOutcome::Answered;
-    }
-}
-
-bool exchangeOnRawSocket(SOCKET sock, const sockaddr_in& destination)
-{
-    SentEchoes sent;
-    bool answered = false;
-    for (int i = 0; i < kMaxEchoRequestsPerProbe; ++i) {
-        // A request that could not leave (no route) is lost at once: no answer can come.
-        if (sendEchoRequest(sock, destination) == SOCKET_ERROR)
-            continue;
-        rememberSentEcho(sent, g_request.identifier, g_request.sequence);
-        const WaitOutcome outcome = awaitMatchingReply(sock, destination, sent);
-        if (outcome == WaitOutcome::Answered)
-            answered = true;
-        else if (outcome == WaitOutcome::Failed)
-            break;
-    }
-    return answered;
-}
-
-bool isServiceReplyFrom(const void* replyBuffer, const sockaddr_in& destination)
-{
-    const ICMP_ECHO_REPLY* reply = static_cast<const ICMP_ECHO_REPLY*>(replyBuffer);
-    return reply->Status == IP_SUCCESS && reply->Address == destination.sin_addr.s_addr;
-}
-
 // The system's ICMP service, from iphlpapi.dll in the system folder.
 struct IcmpService {
     HANDLE(WINAPI* create)();
-    DWORD(WINAPI* sendEcho)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    DWORD(WINAPI* sendEcho)(HANDLE, HANDLE, void*, void*, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID,
+                            DWORD, DWORD);
+    DWORD(WINAPI* parseReplies)(LPVOID, DWORD);
     BOOL(WINAPI* close)(HANDLE);
 };
 
@@ -124,65 +63,232 @@ IcmpService g_icmp;
 bool findIcmpService()
 {
     IcmpService& service = g_icmp;
-    if (service.create == nullptr || service.sendEcho == nullptr || service.close == nullptr) {
+    if (service.create == nullptr || service.sendEcho == nullptr || service.parseReplies == nullptr ||
+        service.close == nullptr) {
         service.create = reinterpret_cast<decltype(service.create)>(systemFunction(L"iphlpapi.dll", "IcmpCreateFile"));
-        service.sendEcho = reinterpret_cast<decltype(service.sendEcho)>(systemFunction(L"iphlpapi.dll", "IcmpSendEcho"));
+        service.sendEcho = reinterpret_cast<decltype(service.sendEcho)>(systemFunction(L"iphlpapi.dll", "IcmpSendEcho2"));
+        service.parseReplies =
+            reinterpret_cast<decltype(service.parseReplies)>(systemFunction(L"iphlpapi.dll", "IcmpParseReplies"));
         service.close = reinterpret_cast<decltype(service.close)>(systemFunction(L"iphlpapi.dll", "IcmpCloseHandle"));
     }
-    return service.create != nullptr && service.sendEcho != nullptr && service.close != nullptr;
+    return service.create != nullptr && service.sendEcho != nullptr && service.parseReplies != nullptr &&
+           service.close != nullptr;
 }
 
-// The same requests through the system's ICMP service: the service picks the
-// identifier and sequence and matches the replies itself; we send the same
-// 37 bytes that follow the header of a raw request.
-bool exchangeViaIcmpService(const sockaddr_in& destination)
+// Room for the service's reply record, the echoed data, an ICMP error
+// message and the status of the asynchronous request.
+enum : DWORD { kServiceReplySize = sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64 };
+
+// One probe's requests over the raw socket or through the system's ICMP
+// service, and the handshake tried alongside when echo goes unanswered (see
+// monitor/probe_timing.h).
+struct Exchange {
+    sockaddr_in destination;
+    SOCKET https;  // INVALID_SOCKET while no handshake runs
+    SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
+    SentEchoes sent;
+    // The service answers each request on its own event, in its own buffer.
+    HANDLE service;
+    int serviceSent;
+    HANDLE answeredEvents[kMaxEchoRequestsPerProbe];
+    bool pending[kMaxEchoRequestsPerProbe];
+    alignas(8) unsigned char replies[kMaxEchoRequestsPerProbe][kServiceReplySize];
+};
+
+// The service's requests and replies of the probe under way; the monitor thread's alone.
+Exchange g_exchange;
+
+bool sendServiceRequest(Exchange& x)
 {
-    if (!findIcmpService())
+    const int n = x.serviceSent;
+    if (x.answeredEvents[n] == nullptr)
+        x.answeredEvents[n] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (x.answeredEvents[n] == nullptr)
         return false;
-    const HANDLE service = g_icmp.create();
-    if (service == INVALID_HANDLE_VALUE)
+    ResetEvent(x.answeredEvents[n]);
+    buildEchoRequest(g_request, g_echoCounters, GetTickCount());
+    // The same 37 bytes that follow the header of a raw request; the service
+    // picks the identifier and sequence and matches the replies itself.
+    unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
+    const DWORD done = g_icmp.sendEcho(x.service, x.answeredEvents[n], nullptr, nullptr, x.destination.sin_addr.s_addr,
+                                       data, kEchoDataSize, nullptr, x.replies[n], kServiceReplySize, kReplyWaitMs);
+    if (done == 0 && GetLastError() != ERROR_IO_PENDING)
         return false;
-    bool answered = false;
-    for (int i = 0; i < kMaxEchoRequestsPerProbe; ++i) {
-        buildEchoRequest(g_request, g_echoCounters, GetTickCount());
-        unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
-        // Room for the reply record, the echoed data and an ICMP error message.
-        alignas(8) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64];
-        const DWORD replies = g_icmp.sendEcho(service, destination.sin_addr.s_addr, data, kEchoDataSize,
-                                           nullptr, reply, sizeof reply, kReplyWaitMs);
-        if (replies > 0 && isServiceReplyFrom(reply, destination))
-            answered = true;
-    }
-    g_icmp.close(service);
-    return answered;
+    x.pending[n] = true;
+    ++x.serviceSent;
+    return true;
 }
 
-// One TCP handshake with port 443 of the address, at most 5 s, closed at
-// once: no data is sent. Any failure (refused, timed out) means no.
-bool completesHttpsHandshake(const sockaddr_in& destination)
+bool sendExchangeRequest(void* context)
 {
-    const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (sock == INVALID_SOCKET)
+    Exchange& x = *static_cast<Exchange*>(context);
+    if (x.icmp == INVALID_SOCKET)
+        return sendServiceRequest(x);
+    if (sendEchoRequest(x.icmp, x.destination) == SOCKET_ERROR)
+        return false;
+    rememberSentEcho(x.sent, g_request.identifier, g_request.sequence);
+    return true;
+}
+
+void endHandshake(Exchange& x)
+{
+    if (x.https != INVALID_SOCKET)
+        closesocket(x.https);
+    x.https = INVALID_SOCKET;
+}
+
+// A connect that does not wait: its end shows in waitForExchange. Closed at
+// once when it ends; no data is sent.
+bool startExchangeHandshake(void* context)
+{
+    Exchange& x = *static_cast<Exchange*>(context);
+    x.https = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (x.https == INVALID_SOCKET)
         return false;
     u_long nonBlocking = 1;
-    ioctlsocket(sock, FIONBIO, &nonBlocking);
-    sockaddr_in https = destination;
+    ioctlsocket(x.https, FIONBIO, &nonBlocking);
+    sockaddr_in https = x.destination;
     https.sin_port = htons(kHttpsPort);
-    bool connected = connect(sock, reinterpret_cast<const sockaddr*>(&https), sizeof https) == 0;
-    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
-        fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_SET(sock, &writable);
-        FD_ZERO(&failed);
-        FD_SET(sock, &failed);
-        timeval timeout = {static_cast<long>(kHandshakeWaitMs / 1000), 0};
-        int error = 0;
-        int errorSize = sizeof error;
-        connected = select(0, nullptr, &writable, &failed, &timeout) > 0 && FD_ISSET(sock, &writable) &&
-                    getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorSize) == 0 &&
-                    error == 0;
+    if (connect(x.https, reinterpret_cast<const sockaddr*>(&https), sizeof https) == 0 ||
+        WSAGetLastError() == WSAEWOULDBLOCK)
+        return true;  // an immediate success shows as writable too
+    endHandshake(x);
+    return false;
+}
+
+ProbeEvent handshakeOutcome(Exchange& x)
+{
+    int error = 0;
+    int errorSize = sizeof error;
+    const bool connected =
+        getsockopt(x.https, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorSize) == 0 && error == 0;
+    endHandshake(x);
+    return connected ? ProbeEvent::HandshakeSucceeded : ProbeEvent::HandshakeFailed;
+}
+
+// The handshake's end, if it has come: looked at without waiting, or with the wait given.
+ProbeEvent handshakeEnd(Exchange& x, fd_set* readable, timeval timeout)
+{
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    if (x.https != INVALID_SOCKET) {
+        FD_SET(x.https, &writable);
+        FD_SET(x.https, &failed);
     }
-    closesocket(sock);
+    const int ready = select(0, readable, &writable, &failed, &timeout);
+    if (ready < 0) {
+        reportSocketError("select()");
+        return ProbeEvent::Nothing;
+    }
+    if (x.https != INVALID_SOCKET && (FD_ISSET(x.https, &writable) || FD_ISSET(x.https, &failed)))
+        return handshakeOutcome(x);
+    return ProbeEvent::Nothing;
+}
+
+// Datagrams that are no reply of this probe (our own request looped back,
+// other ICMP traffic) are read and passed over.
+ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(x.icmp, &readable);
+    timeval timeout;
+    timeout.tv_sec = static_cast<long>(milliseconds / 1000);
+    timeout.tv_usec = static_cast<long>(milliseconds % 1000) * 1000;
+    const DWORD start = GetTickCount();
+    const ProbeEvent handshake = handshakeEnd(x, &readable, timeout);
+    if (handshake != ProbeEvent::Nothing)
+        return handshake;
+    if (!FD_ISSET(x.icmp, &readable)) {
+        if (GetTickCount() - start < milliseconds / 2)
+            Sleep(milliseconds);  // select failed: counts as silence
+        return ProbeEvent::Nothing;
+    }
+    char buffer[kReplyBufferSize];
+    sockaddr_in sender = {};
+    const int received = receiveReply(x.icmp, buffer, sender);
+    const bool matching = received > 0 &&
+                          isMatchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
+                                              sender.sin_addr.s_addr, x.destination.sin_addr.s_addr, x.sent);
+    return matching ? ProbeEvent::Reply : ProbeEvent::Nothing;
+}
+
+bool isServiceReply(Exchange& x, int n)
+{
+    x.pending[n] = false;
+    const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(x.replies[n]);
+    return g_icmp.parseReplies(x.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
+           reply->Address == x.destination.sin_addr.s_addr;
+}
+
+// The service signals each request's event when it is answered or out of
+// time; a handshake under way is looked at every 50 ms meanwhile.
+ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const timeval now = {0, 0};
+        const ProbeEvent handshake = handshakeEnd(x, nullptr, now);
+        if (handshake != ProbeEvent::Nothing)
+            return handshake;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            return ProbeEvent::Nothing;
+        DWORD slice = milliseconds - elapsed;
+        if (x.https != INVALID_SOCKET && slice > 50)
+            slice = 50;
+        HANDLE events[kMaxEchoRequestsPerProbe];
+        int requests[kMaxEchoRequestsPerProbe];
+        DWORD count = 0;
+        for (int n = 0; n < x.serviceSent; ++n)
+            if (x.pending[n]) {
+                events[count] = x.answeredEvents[n];
+                requests[count++] = n;
+            }
+        const DWORD signalled = count > 0 ? WaitForMultipleObjects(count, events, FALSE, slice) : WAIT_TIMEOUT;
+        if (count == 0)
+            Sleep(slice);
+        if (signalled < WAIT_OBJECT_0 + count && isServiceReply(x, requests[signalled - WAIT_OBJECT_0]))
+            return ProbeEvent::Reply;
+    }
+}
+
+ProbeEvent waitForExchange(uint32_t milliseconds, void* context)
+{
+    Exchange& x = *static_cast<Exchange*>(context);
+    return x.icmp != INVALID_SOCKET ? waitOnRawSocket(x, milliseconds) : waitOnService(x, milliseconds);
+}
+
+uint32_t exchangeClockMs(void*)
+{
+    return GetTickCount();
+}
+
+// Echo requests paced 1 s apart unless answered sooner, and a handshake with
+// port 443 once two are unanswered: networks that drop ICMP (many offices,
+// some hotels) still let a web connection through. Without a raw socket the
+// requests go through the system's ICMP service, whose requests still under
+// way are waited out (at most 5 s) before their buffers can be used again.
+bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
+{
+    Exchange& x = g_exchange;
+    x.destination = destination;
+    x.https = INVALID_SOCKET;
+    x.icmp = icmp;
+    x.sent = SentEchoes();
+    x.serviceSent = 0;
+    x.service = INVALID_HANDLE_VALUE;
+    if (icmp == INVALID_SOCKET && (!findIcmpService() || (x.service = g_icmp.create()) == INVALID_HANDLE_VALUE))
+        return false;
+    const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
+    const bool connected = exchangeEchoes(io);
+    endHandshake(x);
+    for (int n = 0; n < x.serviceSent; ++n)
+        if (x.pending[n] && WaitForSingleObject(x.answeredEvents[n], kReplyWaitMs + 1000) == WAIT_OBJECT_0)
+            x.pending[n] = false;
+    if (x.service != INVALID_HANDLE_VALUE)
+        g_icmp.close(x.service);
     return connected;
 }
 
@@ -208,17 +314,8 @@ LinkState probeStartedSockets(const char* host, ProbeRoute route)
             closesocket(sock);
         return Broken;
     }
-    bool answered = false;
-    bool closed = true;
-    if (sock == INVALID_SOCKET) {
-        answered = exchangeViaIcmpService(destination);
-    } else {
-        answered = exchangeOnRawSocket(sock, destination);
-        closed = closesocket(sock) == 0;
-    }
-    // Networks that drop ICMP (many offices, some hotels) still let a web connection through.
-    if (!answered)
-        answered = completesHttpsHandshake(destination);
+    const bool answered = exchangeWithHost(sock, destination);
+    const bool closed = sock == INVALID_SOCKET || closesocket(sock) == 0;
     return answered && closed ? Connected : Broken;
 }
 

@@ -21,6 +21,7 @@ PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_
 
 E2E_NS=""
 E2E_FAR_NS=""
+E2E_DEAD_NS=""
 E2E_WORK=""
 E2E_XVFB_PID=""
 E2E_PIDS=()
@@ -54,6 +55,9 @@ e2e_cleanup() {
     fi
     [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null
     for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ -n "$E2E_DEAD_NS" ]; then
+        ip netns del "$E2E_DEAD_NS" 2>/dev/null
+    fi
     if [ -n "$E2E_FAR_NS" ]; then
         for pid in $(ip netns pids "$E2E_FAR_NS" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
         ip netns del "$E2E_FAR_NS" 2>/dev/null
@@ -123,12 +127,50 @@ e2e_far_network() {
 }
 
 in_far() { ip netns exec "$E2E_FAR_NS" "$@"; }
+
+# e2e_dead_link: a second link for the PC (ldead, 203.0.113.129/25, beside the
+# hosts' addresses; the program asks its route look about 198.51.100.1) into a
+# third namespace that forwards nothing: packets sent there vanish without an
+# answer, as on a network joined that leads nowhere.
+e2e_dead_link() {
+    E2E_DEAD_NS="$E2E_NS-dead"
+    ip netns add "$E2E_DEAD_NS"
+    ip link add ldead netns "$E2E_NS" type veth peer name lnowhere netns "$E2E_DEAD_NS"
+    ip -n "$E2E_NS" addr add 203.0.113.129/25 dev ldead
+    ip -n "$E2E_DEAD_NS" addr add 203.0.113.254/25 dev lnowhere
+    ip -n "$E2E_NS" link set ldead up
+    ip -n "$E2E_DEAD_NS" link set lnowhere up
+}
+# default_route dead|router: where the PC's default route leads.
+default_route() {
+    if [ "$1" = dead ]; then
+        ip -n "$E2E_NS" route replace default via 203.0.113.254
+    else
+        ip -n "$E2E_NS" route replace default via 192.0.2.254
+    fi
+}
 cable() {  # cable pulled|back
     if [ "$1" = pulled ]; then
         ip -n "$E2E_NS" link set lpc down
     else
         ip -n "$E2E_NS" link set lpc up
         ip -n "$E2E_NS" route replace default via 192.0.2.254
+    fi
+}
+
+# upstream lost|back: an outage past the router. Packets to the hosts vanish
+# in the far namespace (forwarding on, their addresses gone, a blackhole
+# route): no ICMP error and no reset, while the PC's cable and route stay up.
+upstream() {
+    local address
+    if [ "$1" = lost ]; then
+        in_far sysctl -q -w net.ipv4.ip_forward=1
+        for address in "${FAR_ADDRESSES[@]}"; do ip -n "$E2E_FAR_NS" addr del "$address/32" dev lo; done
+        ip -n "$E2E_FAR_NS" route add blackhole 203.0.113.0/24
+    else
+        ip -n "$E2E_FAR_NS" route del blackhole 203.0.113.0/24
+        for address in "${FAR_ADDRESSES[@]}"; do ip -n "$E2E_FAR_NS" addr add "$address/32" dev lo; done
+        in_far sysctl -q -w net.ipv4.ip_forward=0
     fi
 }
 

@@ -23,7 +23,8 @@ in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
 start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
 sleep 0.5
 out=$(probe)
-expect_eq "ICMP dropped, 443 accepts: Connected after the four requests" "result=Connected first=1 next=5" "$out"
+# The handshake starts once two requests are unanswered, while the third is out; its success decides.
+expect_eq "ICMP dropped, 443 accepts: Connected by the handshake, after three requests" "result=Connected first=1 next=4" "$out"
 check "exactly one handshake, and no data sent" wait_until 15 grep -qx "connections=1 bytes=0" "$E2E_WORK/https.log"
 kill "$LAST_PID" 2>/dev/null
 wait "$LAST_PID" 2>/dev/null || true
@@ -33,14 +34,21 @@ out=$(probe)
 expect_eq "ICMP dropped, 443 refused: Broken" "result=Broken first=1 next=5" "$out"
 
 sleep 0.5
-expect_eq "on the wire, each probe's same four 45-byte requests, numbered 1..4, valid, with our payload" \
-    "$(for _ in 1 2 3; do printf '45 %d %d ok ok\n' 1 1 2 2 3 3 4 4; done)" "$(requests_seen)"
+expect_eq "on the wire, each probe's same 45-byte requests, numbered from 1, valid, with our payload" \
+    "$(printf '45 %d %d ok ok\n' 1 1 2 2 3 3 4 4 1 1 2 2 3 3 1 1 2 2 3 3 4 4)" "$(requests_seen)"
 
 # The hosts gone upstream: echo and handshake both go unanswered.
 for address in "${FAR_ADDRESSES[@]}"; do ip -n "$E2E_FAR_NS" addr del "$address/32" dev lo; done
 in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
 out=$(probe)
 expect_eq "upstream outage: Broken" "result=Broken first=1 next=5" "$out"
+# Through the system's ICMP service too, the requests go a second apart and the verdict comes within 8 s.
+started=$(date +%s%N)
+out=$(in_ns "$LINTORA_WINE" "$PROBE" "$HOST" --icmp-service | tr -d '\r')
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+e2e_log "ICMP service, upstream outage: $out in $elapsed_ms ms"
+check "ICMP service, upstream outage: Broken within 8 s, not after four 5 s waits ($elapsed_ms ms)" \
+    bash -c '[ "${1%% *}" = result=Broken ] && (($2 < 12000))' _ "$out" "$elapsed_ms"
 
 # The cable pulled: nothing can be sent, so nothing is waited for.
 cable pulled

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""TCP traffic of a computer in use, between a test's two namespaces.
+
+  tcp_tool.py serve PORT           (in the far namespace) answers every line
+                                   received on any address with the same line
+  tcp_tool.py chatter ADDRESS PORT SECONDS
+                                   (in the PC's namespace) for that long, every
+                                   0.25 s, sends a line on one kept connection
+                                   and opens a new one when an answer is late,
+                                   as a browser does; prints the exchanges
+                                   answered when it ends
+"""
+import socket
+import sys
+import threading
+import time
+
+
+def serve(port):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("0.0.0.0", int(port)))
+    listener.listen(64)
+
+    def echo(conn):
+        with conn:
+            try:
+                while True:
+                    data = conn.recv(4096)
+                    if not data:
+                        return
+                    conn.sendall(data)
+            except OSError:
+                return
+
+    while True:
+        conn, _ = listener.accept()
+        threading.Thread(target=echo, args=(conn,), daemon=True).start()
+
+
+def chatter(address, port, seconds):
+    end = time.monotonic() + float(seconds)
+    answered = 0
+    conn = None
+    while time.monotonic() < end:
+        try:
+            if conn is None:
+                conn = socket.create_connection((address, int(port)), timeout=2)
+            conn.settimeout(2)
+            conn.sendall(b"ping\n")
+            if conn.recv(64):
+                answered += 1
+            else:
+                conn.close()
+                conn = None
+        except OSError:
+            if conn is not None:
+                conn.close()
+            conn = None
+        time.sleep(0.25)
+    print(answered)
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "serve":
+        serve(sys.argv[2])
+    elif sys.argv[1] == "chatter":
+        chatter(sys.argv[2], sys.argv[3], sys.argv[4])

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor/traffic_watch.h"
+
+namespace {
+
+// Looks every 500 ms at scripted counters; the string says, per look, what
+// happened since the one before: 'b' both ways, 'o' out only, 'i' in only,
+// '.' nothing. Returns the looks (by number, from 1) that called for a probe.
+std::string watch(TrafficWatch& w, const std::string& script, LinkState shown, uint32_t& clock,
+                  TrafficCounters& c)
+{
+    std::string calls;
+    for (size_t n = 0; n < script.size(); ++n) {
+        clock += kTrafficLookMs;
+        if (script[n] == 'b' || script[n] == 'o')
+            c.out += 3;
+        if (script[n] == 'b' || script[n] == 'i')
+            c.in += 2;
+        if (trafficCallsForProbe(w, c, shown, clock))
+            calls += (calls.empty() ? "" : " ") + std::to_string(n + 1);
+    }
+    return calls;
+}
+
+TEST(TrafficWatch, WhileConnectedAnswersThatStopWhileTrafficGoesOutCallForOneProbe)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 0xFFFFFF00u;  // across the clock's wrap
+    TrafficCounters c = {0xFFFFFFFEu, 7};
+    EXPECT_EQ(watch(w, "bbbb", Connected, clock, c), "");
+    EXPECT_EQ(watch(w, "oooooooooo", Connected, clock, c), "3")
+        << "1.5 s of silence, then no second probe while still nothing came back";
+    EXPECT_EQ(watch(w, "oo.o", Connected, clock, c), "");
+    restartTrafficWatch(w);
+    EXPECT_EQ(watch(w, "bbooo", Connected, clock, c), "") << "re-armed, but within 10 s of the last";
+    EXPECT_EQ(watch(w, "bbbbbboooo", Connected, clock, c), "9");
+}
+
+TEST(TrafficWatch, AnIdleComputerOrAStuckConnectionCallsForNothing)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 0;
+    TrafficCounters c = {};
+    EXPECT_EQ(watch(w, std::string(200, '.'), Connected, clock, c), "") << "idle: only the interval's probes";
+    EXPECT_EQ(watch(w, std::string(40, 'o'), Connected, clock, c), "") << "nothing ever came back: not armed";
+    EXPECT_EQ(watch(w, "boiooiooiooi", Connected, clock, c), "") << "answers within every 1.5 s";
+    EXPECT_EQ(watch(w, "iioo", Connected, clock, c), "") << "in only a look ago";
+}
+
+TEST(TrafficWatch, WhileBrokenAnswersComingInCallForAProbeEveryTenSecondsAtMost)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 5000;
+    TrafficCounters c = {};
+    EXPECT_EQ(watch(w, "oooooo", Broken, clock, c), "") << "nothing comes back";
+    EXPECT_EQ(watch(w, "oib", Broken, clock, c), "2");
+    EXPECT_EQ(watch(w, std::string(20, 'b'), Broken, clock, c), "19") << "10 s after the last";
+    restartTrafficWatch(w);
+    clock += 20000;
+    EXPECT_EQ(watch(w, "i", Broken, clock, c), "") << "the probe's own packets before the restart do not count";
+}
+
+} // namespace
