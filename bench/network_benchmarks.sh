@@ -16,7 +16,7 @@
 #   switch    COUNT moves of the default route to a second link that leads
 #             nowhere, and back; default interval, idle
 #   stall     COUNT stalls of everything for 5 s while in use
-#   idle      Connected and idle for COUNT seconds at the default interval: the
+#   quiet     Connected and idle for COUNT seconds at the default interval: the
 #             echo requests and TCP segments the computer sends
 # Writes OUTDIR/PART.tsv.
 source "$(dirname "$0")/bench_harness.sh"
@@ -167,7 +167,7 @@ stall)
     sleep 15
     printf 'stalls\t%s\nfalse_broken\t%s\n' "$COUNT" "$(grep -c " shown $BROKEN_TEXT" "$E2E_WORK/watch.log")" >>"$TSV"
     ;;
-idle)
+quiet)
     serve_web
     start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/idle.hex"
     start_measured ""

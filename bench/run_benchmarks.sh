@@ -44,7 +44,7 @@ part lossy-30 "$LOSSY_PROBES" &
 part lossy-50 "$LOSSY_PROBES" &
 (part router-use "$CHANGES"; part stall "$CHANGES") &
 (part router-idle "$CHANGES"; part switch "$CHANGES") &
-part idle "$IDLE" &
+part quiet "$IDLE" &
 wait
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")

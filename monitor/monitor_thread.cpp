@@ -6,8 +6,8 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
-#include "monitor/monitor_logic.h"
 #include "core/system_library.h"
+#include "monitor/monitor_logic.h"
 #include "monitor/probe.h"
 #include "monitor/traffic_watch.h"
 
@@ -54,8 +54,11 @@ bool readTrafficCounters(TrafficCounters& counters)
 {
     typedef ULONG(WINAPI * TcpStatisticsFunction)(PMIB_TCPSTATS);
     static TcpStatisticsFunction readStatistics;
-    if (readStatistics == nullptr)
+    static bool lookedUp;  // once: a look comes twice a second
+    if (!lookedUp) {
         readStatistics = reinterpret_cast<TcpStatisticsFunction>(systemFunction(L"iphlpapi.dll", "GetTcpStatistics"));
+        lookedUp = true;
+    }
     MIB_TCPSTATS statistics;
     if (readStatistics == nullptr || readStatistics(&statistics) != NO_ERROR)
         return false;
