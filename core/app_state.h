@@ -27,6 +27,7 @@ struct AppState {
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
+    bool signInPage;                    // Broken shown because a sign-in page is in the way; UI thread only
     // Set by the user interface thread, read by the monitor: resumes from
     // sleep so far, and the event that cuts the monitor's wait short.
     volatile LONG resumeCount;

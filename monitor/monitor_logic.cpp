@@ -16,6 +16,11 @@ bool noticeResume(const MonitorHooks& hooks, MonitorState& state)
     return true;
 }
 
+bool isSignInPage(const MonitorHooks& hooks, LinkState result)
+{
+    return result == Broken && hooks.signInPage != nullptr && hooks.signInPage(hooks.context);
+}
+
 bool graceOver(const MonitorHooks& hooks, const MonitorState& state)
 {
     return hooks.clockMs(hooks.context) - state.resumedAtMs >= kResumeGraceMs;
@@ -34,6 +39,7 @@ MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generat
     if (hooks.resumeCount != nullptr)
         state.resumesSeen = hooks.resumeCount(hooks.context);
     state.shown = hooks.probe(pickProbeHost(generator), hooks.context);
+    state.signInShown = isSignInPage(hooks, state.shown);
     hooks.report(state.shown, true, hooks.context);
     return state;
 }
@@ -51,9 +57,11 @@ MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, Mo
         state.resumeGrace = false;
     if (result == Broken && state.resumeGrace)
         return state;
-    if (result != state.shown) {
+    const bool signIn = isSignInPage(hooks, result);
+    if (result != state.shown || signIn != state.signInShown) {
         hooks.report(result, false, hooks.context);
         state.shown = result;
+        state.signInShown = signIn;
     }
     return state;
 }

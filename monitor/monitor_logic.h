@@ -22,10 +22,14 @@ struct MonitorHooks {
     // null where resumes are not watched.
     uint32_t (*resumeCount)(void* context);
     uint32_t (*clockMs)(void* context);
+    // Whether the last probe's Broken was a sign-in page in the way (see
+    // monitor/web_check.h); null where there is no web check.
+    bool (*signInPage)(void* context);
 };
 
 struct MonitorState {
     LinkState shown;       // the state last reported
+    bool signInShown;      // and whether a sign-in page was why it was Broken
     uint32_t resumesSeen;
     // Within 30 s of a resume: the network may still be coming back, so a
     // Broken result is tried again every 5 s instead of being reported.
@@ -39,7 +43,8 @@ uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs);
 // The first probe of the run; always reported, as the first state.
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator);
 
-// One pass of the loop: pause, probe, report a change. After a resume the
+// One pass of the loop: pause, probe, report a change (also between Broken
+// and Broken for a sign-in page). After a resume the
 // result of a probe that spanned the suspend is dropped, and for 30 s a
 // Broken result is retried every 5 s instead of being reported.
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);

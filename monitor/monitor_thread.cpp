@@ -10,6 +10,7 @@
 #include "monitor/monitor_logic.h"
 #include "monitor/probe.h"
 #include "monitor/traffic_watch.h"
+#include "monitor/web_fetch.h"
 
 namespace {
 
@@ -72,16 +73,48 @@ bool readTrafficCounters(TrafficCounters& counters)
 // answer) still cuts the next pause short.
 uint32_t g_probedNetwork = 0;
 
-// The state last reported, and the traffic seen since the last probe ended.
+// The resumes from sleep counted when the last probe began.
+uint32_t g_probedResumes = 0;
+
+// The state last reported (and whether a sign-in page was why it was
+// Broken), and the traffic seen since the last probe ended.
 LinkState g_reported = Broken;
+bool g_reportedSignIn = false;
 TrafficWatch g_traffic;
 
+// The web check's schedule, and whether the last probe met a sign-in page.
+WebCheckSchedule g_webChecks;
+bool g_signInPage = false;
+
+uint32_t resumeCount(void*)
+{
+    return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.resumeCount, 0, 0));
+}
+
+// A probe that says Connected is followed by the web check where one is due:
+// a sign-in page in the way makes it Broken, no answer leaves it as it is.
 LinkState probeForMonitor(const char* host, void*)
 {
-    g_probedNetwork = localRouteAddress();
-    const LinkState result = probeHost(host);
+    const uint32_t network = localRouteAddress();
+    const uint32_t resumes = resumeCount(nullptr);
+    const bool changed = network != g_probedNetwork || resumes != g_probedResumes;
+    g_probedNetwork = network;
+    g_probedResumes = resumes;
+    LinkState result = probeHost(host);
+    g_signInPage = false;
+    if (result == Connected && webCheckDue(g_webChecks, g_reported, g_reportedSignIn, changed, GetTickCount())) {
+        noteWebCheck(g_webChecks, GetTickCount());
+        g_signInPage = fetchWebAnswer() == WebAnswer::Other;
+        if (g_signInPage)
+            result = Broken;
+    }
     restartTrafficWatch(g_traffic);  // the probe's own packets do not count
     return result;
+}
+
+bool signInPageSeen(void*)
+{
+    return g_signInPage;
 }
 
 // What one look between probes finds that calls for a probe now.
@@ -120,11 +153,6 @@ void waitForMonitor(uint32_t milliseconds, void*)
     }
 }
 
-uint32_t resumeCount(void*)
-{
-    return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.resumeCount, 0, 0));
-}
-
 uint32_t clockMs(void*)
 {
     return GetTickCount();
@@ -135,7 +163,9 @@ uint32_t clockMs(void*)
 void postStateToMainWindow(LinkState state, bool first, void*)
 {
     g_reported = state;
-    PostMessageA(g_app.mainWindow, WM_LINKSTATE, static_cast<WPARAM>(state), first ? 1 : 0);
+    g_reportedSignIn = state == Broken && g_signInPage;
+    const LPARAM flags = (first ? LPARAM(kLinkStateFirst) : 0) | (g_reportedSignIn ? LPARAM(kLinkStateSignInPage) : 0);
+    PostMessageA(g_app.mainWindow, WM_LINKSTATE, static_cast<WPARAM>(state), flags);
 }
 
 } // namespace
@@ -145,7 +175,7 @@ DWORD WINAPI monitorLoop(LPVOID)
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);  // held for the thread's life: the looks use sockets
     const MonitorHooks hooks = {probeForMonitor, waitForMonitor, postStateToMainWindow, nullptr,
-                                g_app.pingIntervalMs, resumeCount, clockMs};
+                                g_app.pingIntervalMs, resumeCount, clockMs, signInPageSeen};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (;;)

@@ -114,6 +114,8 @@ bool sendServiceRequest(Exchange& x)
                                        data, kEchoDataSize, nullptr, x.replies[n], kServiceReplySize, kReplyWaitMs);
     if (done == 0 && GetLastError() != ERROR_IO_PENDING)
         return false;
+    if (done != 0)
+        SetEvent(x.answeredEvents[n]);  // answered at once: the wait finds it like any other
     x.pending[n] = true;
     ++x.serviceSent;
     return true;
@@ -166,23 +168,35 @@ ProbeEvent handshakeOutcome(Exchange& x)
     return connected ? ProbeEvent::HandshakeSucceeded : ProbeEvent::HandshakeFailed;
 }
 
-// The handshake's end, if it has come: looked at without waiting, or with the wait given.
-ProbeEvent handshakeEnd(Exchange& x, fd_set* readable, timeval timeout)
+// Waits on the raw socket (when asked) and the handshake under way: the
+// handshake's end if it came, else whether a datagram waits to be read.
+// Nothing to wait on returns at once; a failed wait counts as silence.
+ProbeEvent waitOnSockets(Exchange& x, bool withIcmp, uint32_t milliseconds, bool& datagram)
 {
-    fd_set writable, failed;
+    datagram = false;
+    if (!withIcmp && x.https == INVALID_SOCKET)
+        return ProbeEvent::Nothing;
+    fd_set readable, writable, failed;
+    FD_ZERO(&readable);
     FD_ZERO(&writable);
     FD_ZERO(&failed);
+    if (withIcmp)
+        FD_SET(x.icmp, &readable);
     if (x.https != INVALID_SOCKET) {
         FD_SET(x.https, &writable);
         FD_SET(x.https, &failed);
     }
-    const int ready = select(0, readable, &writable, &failed, &timeout);
-    if (ready < 0) {
+    timeval timeout;
+    timeout.tv_sec = static_cast<long>(milliseconds / 1000);
+    timeout.tv_usec = static_cast<long>(milliseconds % 1000) * 1000;
+    if (select(0, &readable, &writable, &failed, &timeout) < 0) {
         reportSocketError("select()");
+        Sleep(milliseconds);
         return ProbeEvent::Nothing;
     }
     if (x.https != INVALID_SOCKET && (FD_ISSET(x.https, &writable) || FD_ISSET(x.https, &failed)))
         return handshakeOutcome(x);
+    datagram = withIcmp && FD_ISSET(x.icmp, &readable);
     return ProbeEvent::Nothing;
 }
 
@@ -190,21 +204,10 @@ ProbeEvent handshakeEnd(Exchange& x, fd_set* readable, timeval timeout)
 // other ICMP traffic) are read and passed over.
 ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
 {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(x.icmp, &readable);
-    timeval timeout;
-    timeout.tv_sec = static_cast<long>(milliseconds / 1000);
-    timeout.tv_usec = static_cast<long>(milliseconds % 1000) * 1000;
-    const DWORD start = GetTickCount();
-    const ProbeEvent handshake = handshakeEnd(x, &readable, timeout);
-    if (handshake != ProbeEvent::Nothing)
+    bool datagram = false;
+    const ProbeEvent handshake = waitOnSockets(x, true, milliseconds, datagram);
+    if (handshake != ProbeEvent::Nothing || !datagram)
         return handshake;
-    if (!FD_ISSET(x.icmp, &readable)) {
-        if (GetTickCount() - start < milliseconds / 2)
-            Sleep(milliseconds);  // select failed: counts as silence
-        return ProbeEvent::Nothing;
-    }
     char buffer[kReplyBufferSize];
     sockaddr_in sender = {};
     const int received = receiveReply(x.icmp, buffer, sender);
@@ -228,8 +231,8 @@ ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        const timeval now = {0, 0};
-        const ProbeEvent handshake = handshakeEnd(x, nullptr, now);
+        bool datagram = false;
+        const ProbeEvent handshake = waitOnSockets(x, false, 0, datagram);
         if (handshake != ProbeEvent::Nothing)
             return handshake;
         const DWORD elapsed = GetTickCount() - start;

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "history/connection_log.h"
 #include "history/local_time.h"
+#include "monitor/web_check.h"
 #include "sound/sound_choice.h"
 #include "system/message_filter.h"
 #include "tray/hide_times.h"
@@ -73,11 +74,28 @@ void onTimer(HWND window, UINT_PTR timer)
     scheduleLogRetry(window);
 }
 
+// A sign-in page found in the way, or gone, while Broken stays Broken: the
+// tip and the menu say so; nothing else changes.
+void onSignInPageChange(bool signInPage)
+{
+    g_app.signInPage = signInPage;
+    showSignInPageItem(signInPage);
+    refreshTrayTip();
+}
+
 // Every state shown goes into the log. The first state found only replaces
 // the starting Broken icon; every later change is also told in the status
-// window and with the chosen sound.
-void onLinkState(HWND window, LinkState state, bool first)
+// window and with the chosen sound. A sign-in page in the way is Broken.
+void onLinkState(HWND window, LinkState state, LPARAM flags)
 {
+    const bool first = (flags & kLinkStateFirst) != 0;
+    const bool signInPage = (flags & kLinkStateSignInPage) != 0;
+    if (!first && state == g_app.shownState) {
+        onSignInPageChange(signInPage);
+        return;
+    }
+    g_app.signInPage = signInPage;
+    showSignInPageItem(signInPage);
     const ULONGLONG now = utcNow();
     logShownState(state, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
     scheduleLogRetry(window);
@@ -118,6 +136,12 @@ void openUserGuide()
     ShellExecuteA(nullptr, "open", kUserGuideAddress, "", "", SW_SHOWNORMAL);
 }
 
+// The browser asks for a page over plain HTTP, which lets the portal show its own.
+void openSignInPage()
+{
+    ShellExecuteA(nullptr, "open", kSignInPageAddress, "", "", SW_SHOWNORMAL);
+}
+
 void onCommand(UINT commandId)
 {
     switch (commandId) {
@@ -142,6 +166,9 @@ void onCommand(UINT commandId)
     case IDM_START_WITH_WINDOWS:
         toggleStartWithWindows();
         break;
+    case IDM_OPEN_SIGN_IN_PAGE:
+        openSignInPage();
+        break;
     default:
         if (commandId >= IDM_HIDE_NEVER && commandId < IDM_HIDE_NEVER + kHideTimeChoiceCount)
             selectHideTime(commandId);
@@ -161,7 +188,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         onTrayNotify(window, lParam);
         return 0;
     case WM_LINKSTATE:
-        onLinkState(window, static_cast<LinkState>(wParam), lParam != 0);
+        onLinkState(window, static_cast<LinkState>(wParam), lParam);
         return 0;
     case WM_TIMER:
         onTimer(window, wParam);

@@ -47,11 +47,14 @@ void formatShownSince(char (&since)[kTipSize])
     formatSince(since, sizeof since, today, date, clock);
 }
 
-// The state's text, and when the state shown began once that is known.
+// The state's text, and on a second line a sign-in page in the way, or when
+// the state shown began once that is known.
 void formatStateTip(char (&tip)[kTipSize], LinkState state)
 {
     char since[kTipSize] = "";
-    if (state == g_app.shownState && g_app.shownSince != 0)
+    if (state == Broken && g_app.signInPage)
+        lstrcpynA(since, "Sign-in page in the way", sizeof since);
+    else if (state == g_app.shownState && g_app.shownSince != 0)
         formatShownSince(since);
     formatTip(tip, linkStateText(state), since);
 }

@@ -144,6 +144,15 @@ void toggleStartWithWindows()
     refreshTrayMenu();
 }
 
+void showSignInPageItem(bool shown)
+{
+    const bool present = GetMenuState(g_app.trayMenu, IDM_OPEN_SIGN_IN_PAGE, MF_BYCOMMAND) != static_cast<UINT>(-1);
+    if (shown && !present)
+        InsertMenuA(g_app.trayMenu, 0, MF_BYPOSITION | MF_STRING, IDM_OPEN_SIGN_IN_PAGE, "Open Sign-in Page");
+    else if (!shown && present)
+        DeleteMenu(g_app.trayMenu, IDM_OPEN_SIGN_IN_PAGE, MF_BYCOMMAND);
+}
+
 void refreshTrayMenu()
 {
     // The user may have removed the value, or moved the program, meanwhile.

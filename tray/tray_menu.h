@@ -14,6 +14,7 @@ enum MenuCommand : UINT {
     // 110 .. 116: the auto-hide times (tray/hide_times.h)
     IDM_CONNECTION_LOG = 117,
     IDM_START_WITH_WINDOWS = 118,
+    IDM_OPEN_SIGN_IN_PAGE = 119,
 };
 
 // Builds the menu once, its marks showing the loaded settings.
@@ -29,6 +30,9 @@ void toggleSoundItem(UINT itemId, wchar_t (&path)[kTextBufferSize]);
 void toggleDisplayMessage();
 // Adds or removes the Run value, and checks the item when it names this program.
 void toggleStartWithWindows();
+// "Open Sign-in Page" at the top of the menu while a sign-in page is in the
+// way, and no such item otherwise.
+void showSignInPageItem(bool shown);
 // Marks what may have changed outside the program since the menu was built.
 void refreshTrayMenu();
 

@@ -9,6 +9,12 @@
                                    and opens a new one when an answer is late,
                                    as a browser does; prints the exchanges
                                    answered when it ends
+  tcp_tool.py web MODE_FILE LOG    (in the far namespace) a web server on port 80
+                                   that answers every request as MODE_FILE says at
+                                   that moment: "portal" redirects to a login page,
+                                   "open" serves the check page as the internet does,
+                                   "wrongbody" gives status 200 with another body;
+                                   appends "PATH BYTES" (bytes received) to LOG
 """
 import socket
 import sys
@@ -61,8 +67,40 @@ def chatter(address, port, seconds):
     print(answered)
 
 
+def web(mode_file, log_path):
+    answers = {
+        "portal": b"HTTP/1.1 302 Found\r\nLocation: http://203.0.113.10/login\r\nContent-Length: 0\r\n\r\n",
+        "open": b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 22\r\n\r\nMicrosoft Connect Test",
+        "wrongbody": b"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n<html>Welcome</html>",
+    }
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("0.0.0.0", 80))
+    listener.listen(16)
+    with open(log_path, "a", buffering=1) as log:
+        while True:
+            conn, _ = listener.accept()
+            with conn:
+                conn.settimeout(5)
+                request = b""
+                try:
+                    while b"\r\n\r\n" not in request:
+                        data = conn.recv(4096)
+                        if not data:
+                            break
+                        request += data
+                    mode = open(mode_file).read().strip()
+                    conn.sendall(answers[mode])
+                except OSError:
+                    pass
+                path = request.split(b" ")[1].decode() if request.count(b" ") >= 2 else "?"
+                log.write(f"{path} {len(request)}\n")
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "serve":
         serve(sys.argv[2])
     elif sys.argv[1] == "chatter":
         chatter(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "web":
+        web(sys.argv[2], sys.argv[3])

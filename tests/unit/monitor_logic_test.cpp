@@ -67,7 +67,7 @@ std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs
 {
     Script script;
     script.answers = std::move(answers);
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -108,7 +108,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 {
     Script script;
     script.answers = {Broken, Broken, Broken, Broken};
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (int i = 0; i < 3; ++i)
@@ -157,7 +157,8 @@ uint32_t clockMs(void* context) { return static_cast<ResumeScript*>(context)->cl
 
 Events runWithResumes(ResumeScript script)
 {
-    const MonitorHooks hooks = {probeWithResumes, waitWithResumes, recordReport, &script, 60000, resumeCount, clockMs};
+    const MonitorHooks hooks = {probeWithResumes, waitWithResumes, recordReport, &script, 60000, resumeCount, clockMs,
+                                nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -221,6 +222,44 @@ TEST(MonitorResume, ConnectedIsReportedAsAlways)
     script.resumeBeforeProbe = {1};
     EXPECT_EQ(runWithResumes(script),
               (Events{"probe", "first Broken", "sleep 5000 (resumed)", "probe", "change Connected"}));
+}
+
+// A sign-in page in the way is Broken too, but the user is told of it: going
+// from one kind of Broken to the other is reported, within the same state.
+struct SignInScript : Script {
+    std::vector<bool> signIn;  // by probe
+};
+
+bool scriptedSignIn(void* context)
+{
+    SignInScript& s = *static_cast<SignInScript*>(context);
+    return s.signIn.at(s.next - 1);
+}
+
+void recordReportWithSignIn(LinkState state, bool first, void* context)
+{
+    recordReport(state, first, context);
+    if (scriptedSignIn(context))
+        static_cast<Script*>(context)->events.back() += " (sign-in page)";
+}
+
+TEST(MonitorLoop, ASignInPageIsReportedAsItsOwnKindOfBroken)
+{
+    SignInScript script;
+    script.answers = {Broken, Broken, Broken, Broken, Broken, Connected};
+    script.signIn = {false, true, true, false, true, false};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReportWithSignIn, &script, 60000,
+                                nullptr, nullptr, scriptedSignIn};
+    HostGenerator generator;
+    MonitorState state = monitorFirstProbe(hooks, generator);
+    while (script.next < script.answers.size())
+        state = monitorPass(hooks, generator, state);
+    Events reports;
+    for (const std::string& e : script.events)
+        if (e.rfind("first", 0) == 0 || e.rfind("change", 0) == 0)
+            reports.push_back(e);
+    EXPECT_EQ(reports, (Events{"first Broken", "change Broken (sign-in page)", "change Broken",
+                               "change Broken (sign-in page)", "change Connected"}));
 }
 
 TEST(MonitorLoop, PauseBeforeNextProbe)

@@ -224,4 +224,30 @@ TEST_F(TrayMenuTest, StateMessagesShowTheStatusWindowOnlyForChanges)
     EXPECT_STREQ(text, "Internet connection is established.");
 }
 
+// A sign-in page in the way is Broken with its own menu item; finding it while
+// Broken already is no change: no row, window or sound, only the menu.
+TEST_F(TrayMenuTest, ASignInPageBringsItsMenuItemAndTakesItAway)
+{
+    buildTrayMenu();
+    openStatusWindow();
+    const int items = GetMenuItemCount(g_app.trayMenu);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateFirst);
+    EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items) << "a plain Broken offers no page";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateSignInPage);
+    ASSERT_EQ(GetMenuItemCount(g_app.trayMenu), items + 1);
+    EXPECT_EQ(GetMenuItemID(g_app.trayMenu, 0), 119u);
+    char label[64] = "";
+    GetMenuStringA(g_app.trayMenu, 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ(label, "Open Sign-in Page");
+    EXPECT_FALSE(GetMenuState(g_app.trayMenu, 0, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(g_app.signInPage);
+    EXPECT_FALSE(IsWindowVisible(g_app.statusWindow)) << "still Broken: no change to tell";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateSignInPage);
+    EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items + 1) << "offered once";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);
+    EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items);
+    EXPECT_FALSE(g_app.signInPage);
+    EXPECT_TRUE(IsWindowVisible(g_app.statusWindow));
+}
+
 } // namespace

@@ -1,0 +1,84 @@
+#include "monitor/web_fetch.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+namespace {
+
+enum : u_short { kHttpPort = 80 };
+
+// Milliseconds left of the check's 5 s, 0 once they are over.
+DWORD timeLeft(DWORD start)
+{
+    const DWORD elapsed = GetTickCount() - start;
+    return elapsed < kWebCheckWaitMs ? kWebCheckWaitMs - elapsed : 0;
+}
+
+// Waits until the socket can be written (connected) or read; false when the time is over or it failed.
+bool waitFor(SOCKET sock, bool writable, DWORD start)
+{
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_SET(sock, &ready);
+    FD_ZERO(&failed);
+    FD_SET(sock, &failed);
+    const DWORD left = timeLeft(start);
+    timeval timeout = {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+    if (select(0, writable ? nullptr : &ready, writable ? &ready : nullptr, &failed, &timeout) <= 0)
+        return false;
+    return FD_ISSET(sock, &ready) != 0 && FD_ISSET(sock, &failed) == 0;
+}
+
+bool connectWithin(SOCKET sock, const sockaddr_in& address, DWORD start)
+{
+    if (connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return true;
+    if (WSAGetLastError() != WSAEWOULDBLOCK || !waitFor(sock, true, start))
+        return false;
+    int error = 0;
+    int size = sizeof error;
+    return getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+}
+
+// Reads until the server closes, the answer says enough, or the time is over.
+WebAnswer readAnswer(SOCKET sock, DWORD start)
+{
+    static WebAnswerReader reader;  // 2 KiB; the monitor thread's alone
+    reader = {};
+    bool closed = false;
+    while (!closed && !webAnswerComplete(reader) && waitFor(sock, false, start)) {
+        char bytes[512];
+        const int received = recv(sock, bytes, sizeof bytes, 0);
+        if (received <= 0) {
+            closed = received == 0;
+            break;
+        }
+        addWebAnswerBytes(reader, bytes, static_cast<size_t>(received));
+    }
+    return judgeWebAnswer(reader, closed);
+}
+
+} // namespace
+
+WebAnswer fetchWebAnswer()
+{
+    const DWORD start = GetTickCount();
+    const hostent* entry = gethostbyname(kWebCheckHost);
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
+        return WebAnswer::None;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kHttpPort);
+    CopyMemory(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
+    const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (sock == INVALID_SOCKET)
+        return WebAnswer::None;
+    u_long nonBlocking = 1;
+    ioctlsocket(sock, FIONBIO, &nonBlocking);
+    WebAnswer answer = WebAnswer::None;
+    const int length = lstrlenA(kWebCheckRequest);
+    if (connectWithin(sock, address, start) && send(sock, kWebCheckRequest, length, 0) == length)
+        answer = readAnswer(sock, start);
+    closesocket(sock);
+    return answer;
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "monitor/web_check.h"
+
+namespace {
+
+const std::string kAnswer =
+    "HTTP/1.1 200 OK\r\nCache-Control: no-cache\r\nContent-Length: 22\r\nContent-Type: text/plain\r\n"
+    "\r\nMicrosoft Connect Test";
+
+// The answer as it arrives in reads of the given size; complete: read to its
+// end, or only until the reader says it has enough.
+WebAnswer judged(const std::string& answer, size_t readSize, bool closed, bool* complete = nullptr)
+{
+    static WebAnswerReader reader;
+    reader = {};
+    for (size_t at = 0; at < answer.size() && !webAnswerComplete(reader); at += readSize)
+        addWebAnswerBytes(reader, answer.data() + at, std::min(readSize, answer.size() - at));
+    if (complete != nullptr)
+        *complete = webAnswerComplete(reader);
+    return judgeWebAnswer(reader, closed);
+}
+
+TEST(WebCheck, TheRequestIsOneShortPlainGet)
+{
+    EXPECT_STREQ(kWebCheckRequest,
+                 "GET /connecttest.txt HTTP/1.1\r\nHost: www.msftconnecttest.com\r\nConnection: close\r\n\r\n");
+    EXPECT_STREQ(kSignInPageAddress, "http://www.msftconnecttest.com/redirect");
+}
+
+TEST(WebCheck, TheExpectedAnswerWholeOrSplitAcrossReads)
+{
+    bool complete = false;
+    EXPECT_EQ(judged(kAnswer, 4096, true), WebAnswer::Expected);
+    EXPECT_EQ(judged(kAnswer, 1, false, &complete), WebAnswer::Expected) << "byte by byte, judged by its length";
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(judged("HTTP/1.0 200 OK\r\n\r\nMicrosoft Connect Test", 7, true), WebAnswer::Expected)
+        << "no length: the end of the connection ends the body";
+    EXPECT_EQ(judged(kAnswer.substr(0, kAnswer.size() - 3), 5, false, &complete), WebAnswer::None)
+        << "out of time in the middle of the body: no opinion";
+    EXPECT_FALSE(complete);
+}
+
+TEST(WebCheck, AnythingElseThatAnswersIsASignInPage)
+{
+    EXPECT_EQ(judged("HTTP/1.1 302 Found\r\nLocation: http://portal.example/login\r\n\r\n", 10, false),
+              WebAnswer::Other) << "a redirect, even while the connection stays open";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\n<html>login</", 4096, true), WebAnswer::Other)
+        << "the right status, another body";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\n\r\nMicrosoft Connect Test and more", 4096, true), WebAnswer::Other);
+    EXPECT_EQ(judged("HTTP/1.1 2000 OK\r\n\r\nMicrosoft Connect Test", 4096, true), WebAnswer::Other);
+    EXPECT_EQ(judged("Microsoft Connect Test", 4096, true), WebAnswer::Other) << "no status line";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 22\r\n", 4096, true), WebAnswer::Other)
+        << "closed before its headers ended";
+    std::string huge = "HTTP/1.1 200 OK\r\n\r\n" + std::string(3000, 'x');
+    bool complete = false;
+    EXPECT_EQ(judged(huge, 1000, false, &complete), WebAnswer::Other) << "more than 2 KiB";
+    EXPECT_TRUE(complete) << "and reading stops there";
+}
+
+TEST(WebCheck, NoAnswerAtAllHasNoOpinion)
+{
+    EXPECT_EQ(judged("", 1, true), WebAnswer::None) << "closed at once";
+    EXPECT_EQ(judged("", 1, false), WebAnswer::None) << "out of time";
+    EXPECT_EQ(judged("HTTP/1.1 200", 4096, false), WebAnswer::None) << "out of time in the status line";
+}
+
+TEST(WebCheck, DueAfterChangesWhileASignInPageIsShownAndHourly)
+{
+    WebCheckSchedule schedule = {};
+    const uint32_t t = 0xFFFFFF00u;  // across the clock's wrap
+    EXPECT_TRUE(webCheckDue(schedule, Connected, false, false, t)) << "the first Connected of the run";
+    noteWebCheck(schedule, t);
+    EXPECT_FALSE(webCheckDue(schedule, Connected, false, false, t + 60000));
+    EXPECT_TRUE(webCheckDue(schedule, Broken, false, false, t + 60000)) << "a change to Connected";
+    EXPECT_TRUE(webCheckDue(schedule, Broken, true, false, t + 65000)) << "every probe while signed out";
+    EXPECT_TRUE(webCheckDue(schedule, Connected, false, true, t + 70000)) << "a network change or resume";
+    EXPECT_FALSE(webCheckDue(schedule, Connected, false, false, t + 3599999));
+    EXPECT_TRUE(webCheckDue(schedule, Connected, false, false, t + 3600000)) << "once an hour";
+}
+
+} // namespace
