@@ -75,7 +75,7 @@ ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 device_ticks() {
     local p
     for p in $(ip netns pids "$E2E_NS"); do
-        [ "$(cat "/proc/$p/comm" 2>/dev/null)" = winedevice.exe ] && awk '{print $14 + $15}' "/proc/$p/stat"
+        if [ "$(cat "/proc/$p/comm" 2>/dev/null)" = winedevice.exe ]; then awk '{print $14 + $15}' "/proc/$p/stat"; fi
     done | awk '{s += $1} END {print s + 0}'
 }
 d0=$(device_ticks)
