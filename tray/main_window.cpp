@@ -6,7 +6,6 @@
 #include "core/messages.h"
 #include "history/connection_log.h"
 #include "history/local_time.h"
-#include "monitor/web_check.h"
 #include "sound/sound_choice.h"
 #include "system/message_filter.h"
 #include "tray/hide_times.h"
@@ -122,6 +121,13 @@ void onPowerEvent(WPARAM event)
     SetEvent(g_app.monitorWake);
 }
 
+// Logoff or shutdown: the rows still waiting for a busy log get a last try,
+// as at Exit. The session may end on return, without WM_DESTROY.
+void onSessionEnding()
+{
+    retryKeptRows();
+}
+
 void exitProgram()
 {
     retryKeptRows();  // a last try for rows still waiting
@@ -199,6 +205,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_POWERBROADCAST:
         onPowerEvent(wParam);
         return TRUE;
+    case WM_QUERYENDSESSION:
+        onSessionEnding();
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            onSessionEnding();
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

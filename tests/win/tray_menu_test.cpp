@@ -1,6 +1,8 @@
 // The tray menu built for real and driven through the main window procedure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/messages.h"
 #include "core/text.h"
 #include "res/resource.h"
@@ -248,6 +250,36 @@ TEST_F(TrayMenuTest, ASignInPageBringsItsMenuItemAndTakesItAway)
     EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items);
     EXPECT_FALSE(g_app.signInPage);
     EXPECT_TRUE(IsWindowVisible(g_app.statusWindow));
+}
+
+// Rows kept while another program holds the log are written when the
+// session ends (logoff, shutdown), not only at Exit.
+TEST_F(TrayMenuTest, KeptRowsAreWrittenAtLogoffAndShutdown)
+{
+    buildTrayMenu();
+    const std::string log = folder + "\\connection-log.csv";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateFirst);
+    const std::string firstRowOnly = readWholeFile(log);
+    auto hold = [&] { return CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr); };
+    auto rows = [&] { const std::string text = readWholeFile(log); return std::count(text.begin(), text.end(), '\n'); };
+
+    HANDLE spreadsheet = hold();
+    ASSERT_NE(spreadsheet, INVALID_HANDLE_VALUE);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);
+    EXPECT_EQ(SendMessageA(g_app.mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE) << "never in the way";
+    EXPECT_EQ(readWholeFile(log), firstRowOnly) << "held: the row waits";
+    CloseHandle(spreadsheet);
+    SendMessageA(g_app.mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    EXPECT_EQ(rows(), 3) << "the header and two rows";
+    EXPECT_NE(readWholeFile(log).find(",Connected,"), std::string::npos);
+
+    spreadsheet = hold();
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, 0);
+    SendMessageA(g_app.mainWindow, WM_ENDSESSION, FALSE, 0);  // the end was called off
+    CloseHandle(spreadsheet);
+    EXPECT_EQ(rows(), 3);
+    SendMessageA(g_app.mainWindow, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(rows(), 4) << "written as the session ends";
 }
 
 } // namespace
