@@ -21,6 +21,12 @@ TEST(Text, CopyAndAppendStayWithinTheBuffer)
     EXPECT_FALSE(copyText(buffer, "0123456789"));
     EXPECT_STREQ(buffer, "0123456") << "cut, but terminated";
     EXPECT_FALSE(copyText(buffer, 0, "a"));
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_FALSE(copyText(buffer, "0123456789"));
+    EXPECT_EQ(std::string(buffer, strnlen(buffer, sizeof buffer)), "0123456") << "cut into a buffer of no zeros";
+    wchar_t wide[4];
+    EXPECT_TRUE(widenAsciiText(wide, "\x80" "a"));
+    EXPECT_STREQ(wide, L"?a") << "a byte outside ASCII";
 }
 
 TEST(Text, AnUnterminatedDestinationIsTakenAsFull)

@@ -100,6 +100,8 @@ TEST(WaveFormat, AZeroFormatWithoutDataAndOtherWrecksFail)
     std::string avi = wave(Format());
     std::memcpy(&avi[8], "AVI ", 4);
     EXPECT_FALSE(playable(avi));
+    EXPECT_TRUE(playable(riff(chunk("fmt ", Format().bytes()) + chunk("fmt ", std::string(16, '\0')) +
+                              chunk("data", std::string(8, '\0'))))) << "a second, junk format does not replace the first";
     // A chunk claiming 4 GiB sends the walk past the end, not into a loop.
     EXPECT_FALSE(playable(riff(chunk("fmt ", Format().bytes()) + "JUNK" + u32(0xFFFFFFFF) + "xxxx")));
 }
