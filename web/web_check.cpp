@@ -1,4 +1,4 @@
-#include "monitor/web_check.h"
+#include "web/web_check.h"
 
 #include <cstring>
 
@@ -8,12 +8,18 @@ const char kWebCheckRequest[] =
     "Host: www.msftconnecttest.com\r\n"
     "Connection: close\r\n"
     "\r\n";
-const char kSignInPageAddress[] = "http://www.msftconnecttest.com/redirect";
 
 namespace {
 
 const char kExpectedBody[] = "Microsoft Connect Test";
+enum : std::size_t { kExpectedSize = sizeof kExpectedBody - 1 };
 const char kHeaderEnd[] = "\r\n\r\n";
+
+// What an answer says so far, and whether more bytes could change it.
+struct Judgement {
+    WebAnswer answer;
+    bool final;
+};
 
 // Where the body begins, or 0 while the headers are not all there.
 std::size_t bodyStart(const WebAnswerReader& reader)
@@ -25,48 +31,199 @@ std::size_t bodyStart(const WebAnswerReader& reader)
     return 0;
 }
 
-bool startsWith(const char* text, std::size_t length, const char* prefix)
+bool isDigit(char c)
 {
-    const std::size_t size = std::strlen(prefix);
-    return length >= size && std::memcmp(text, prefix, size) == 0;
+    return c >= '0' && c <= '9';
 }
 
-// "HTTP/1.x 200 ..." on the first line.
-bool statusIsOk(const WebAnswerReader& reader)
+char lower(char c)
 {
-    return startsWith(reader.bytes, reader.length, "HTTP/1.") && reader.length >= 12 && reader.bytes[8] == ' ' &&
-           std::memcmp(reader.bytes + 9, "200", 3) == 0 && (reader.length == 12 || reader.bytes[12] == ' ' ||
-                                                            reader.bytes[12] == '\r');
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool lowerEquals(char a, char b)
+// The status code of "HTTP/1.x NNN ...", or -1 where the first line is not that.
+int statusCode(const WebAnswerReader& reader)
 {
-    return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+    const char* b = reader.bytes;
+    if (reader.length < 13 || std::memcmp(b, "HTTP/1.", 7) != 0 || !isDigit(b[7]) || b[8] != ' ' ||
+        !isDigit(b[9]) || !isDigit(b[10]) || !isDigit(b[11]) || (b[12] != ' ' && b[12] != '\r'))
+        return -1;
+    return (b[9] - '0') * 100 + (b[10] - '0') * 10 + (b[11] - '0');
 }
 
-// The Content-Length header's value, or -1 where there is none.
-long contentLength(const WebAnswerReader& reader, std::size_t headersEnd)
+// A header's value (blanks around it left out) as [start, end); false where
+// the answer has no such header. name is lower case, with its colon.
+bool headerValue(const WebAnswerReader& reader, std::size_t headersEnd, const char* name, std::size_t& start,
+                 std::size_t& end)
 {
-    const char name[] = "\r\ncontent-length:";
-    const std::size_t size = sizeof name - 1;
-    for (std::size_t i = 0; i + size <= headersEnd; ++i) {
+    const std::size_t size = std::strlen(name);
+    for (std::size_t i = 0; i + 2 + size <= headersEnd; ++i) {
+        if (reader.bytes[i] != '\r' || reader.bytes[i + 1] != '\n')
+            continue;
         std::size_t k = 0;
-        while (k < size && lowerEquals(reader.bytes[i + k], name[k]))
+        while (k < size && lower(reader.bytes[i + 2 + k]) == name[k])
             ++k;
         if (k < size)
             continue;
-        std::size_t at = i + size;
-        while (at < headersEnd && reader.bytes[at] == ' ')
-            ++at;
-        long value = 0;
-        bool digits = false;
-        while (at < headersEnd && reader.bytes[at] >= '0' && reader.bytes[at] <= '9' && value < 100000) {
-            value = value * 10 + (reader.bytes[at++] - '0');
-            digits = true;
-        }
-        return digits ? value : -1;
+        start = i + 2 + size;
+        while (start < headersEnd && reader.bytes[start] == ' ')
+            ++start;
+        end = start;
+        while (end < headersEnd && reader.bytes[end] != '\r')
+            ++end;
+        while (end > start && reader.bytes[end - 1] == ' ')
+            --end;
+        return true;
     }
-    return -1;
+    return false;
+}
+
+// Content-Length: -1 where there is none, -2 where it is not a number.
+long contentLength(const WebAnswerReader& reader, std::size_t headersEnd)
+{
+    std::size_t at, end;
+    if (!headerValue(reader, headersEnd, "content-length:", at, end))
+        return -1;
+    if (at == end)
+        return -2;
+    long value = 0;
+    for (; at < end; ++at) {
+        if (!isDigit(reader.bytes[at]))
+            return -2;
+        if (value < 1000000)  // larger is just as far from the page's size
+            value = value * 10 + (reader.bytes[at] - '0');
+    }
+    return value;
+}
+
+bool isChunked(const WebAnswerReader& reader, std::size_t headersEnd)
+{
+    std::size_t at, end;
+    if (!headerValue(reader, headersEnd, "transfer-encoding:", at, end))
+        return false;
+    const char chunked[] = "chunked";
+    for (; at + sizeof chunked - 1 <= end; ++at) {
+        std::size_t k = 0;
+        while (k < sizeof chunked - 1 && lower(reader.bytes[at + k]) == chunked[k])
+            ++k;
+        if (k == sizeof chunked - 1)
+            return true;
+    }
+    return false;
+}
+
+// The body as far as it has come: its first bytes (enough to compare with
+// the page), its whole length so far, and whether it is all there.
+struct Body {
+    char start[kExpectedSize + 1];
+    std::size_t length;
+    bool complete;
+    bool malformed;
+};
+
+void addBody(Body& body, const char* bytes, std::size_t length)
+{
+    for (std::size_t i = 0; i < length && body.length + i < sizeof body.start; ++i)
+        body.start[body.length + i] = bytes[i];
+    body.length += length;
+}
+
+int hexValue(char c)
+{
+    c = lower(c);
+    return isDigit(c) ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// Decodes "SIZE[;ext]\r\nDATA\r\n ... 0\r\n": proxies and scanners re-send
+// pages that way. Stops where the bytes read end.
+Body chunkedBody(const WebAnswerReader& reader, std::size_t at)
+{
+    Body body = {};
+    const char* b = reader.bytes;
+    for (;;) {
+        std::size_t size = 0;
+        std::size_t digits = 0;
+        for (; at < reader.length && hexValue(b[at]) >= 0; ++at, ++digits)
+            if (size < 0x1000000)
+                size = size * 16 + static_cast<std::size_t>(hexValue(b[at]));
+        std::size_t lineEnd = at;
+        while (lineEnd < reader.length && b[lineEnd] != '\r' && b[lineEnd] != '\n')
+            ++lineEnd;
+        if (lineEnd + 1 >= reader.length)
+            return body;  // the size line is not all there yet
+        if (digits == 0 || (lineEnd > at && b[at] != ';' && b[at] != ' ') || b[lineEnd] != '\r' ||
+            b[lineEnd + 1] != '\n') {
+            body.malformed = true;
+            return body;
+        }
+        at = lineEnd + 2;
+        if (size == 0) {
+            body.complete = true;  // trailers, if any, change nothing
+            return body;
+        }
+        const std::size_t here = reader.length - at < size ? reader.length - at : size;
+        addBody(body, b + at, here);
+        at += here;
+        if (here < size || at + 2 > reader.length)
+            return body;
+        if (b[at] != '\r' || b[at + 1] != '\n') {
+            body.malformed = true;
+            return body;
+        }
+        at += 2;
+    }
+}
+
+// A body of a status 200: the internet's page, or another one.
+Judgement judgeBody(const WebAnswerReader& reader, std::size_t headersEnd, bool closed)
+{
+    Body body = {};
+    const long length = contentLength(reader, headersEnd);
+    if (isChunked(reader, headersEnd)) {
+        body = chunkedBody(reader, headersEnd);
+    } else if (length == -2) {
+        return {WebAnswer::None, true};  // a length that is no number: not understood
+    } else {
+        std::size_t available = reader.length - headersEnd;
+        if (length >= 0 && static_cast<std::size_t>(length) <= available) {
+            available = static_cast<std::size_t>(length);
+            body.complete = true;
+        }
+        addBody(body, reader.bytes + headersEnd, available);
+        body.complete = body.complete || closed;
+        if (length >= 0 && static_cast<std::size_t>(length) != kExpectedSize)
+            return {WebAnswer::Other, true};  // another page, however much of it came
+    }
+    if (body.malformed)
+        return {WebAnswer::None, true};
+    const bool startsAsExpected = body.length <= kExpectedSize &&
+                                  std::memcmp(body.start, kExpectedBody, body.length) == 0;
+    if (!startsAsExpected)
+        return {WebAnswer::Other, true};  // another page, whether or not all of it came
+    if (body.complete)
+        return {body.length == kExpectedSize ? WebAnswer::Expected : WebAnswer::Other, true};
+    return {WebAnswer::None, closed || reader.overflowed};  // cut off: no opinion
+}
+
+Judgement judge(const WebAnswerReader& reader, bool closed)
+{
+    const std::size_t headersEnd = bodyStart(reader);
+    if (headersEnd == 0)
+        return {WebAnswer::None, closed || reader.overflowed};  // headers that never ended
+    const int status = statusCode(reader);
+    switch (status) {
+    case 200:
+        return judgeBody(reader, headersEnd, closed);
+    case 301:
+    case 302:
+    case 303:
+    case 307:
+    case 308:
+    case 511:  // "network authentication required": a portal that says so
+        return {WebAnswer::Other, true};
+    default:  // a server's or proxy's error, or no status line: no opinion
+        return {WebAnswer::None, true};
+    }
 }
 
 } // namespace
@@ -84,35 +241,12 @@ void addWebAnswerBytes(WebAnswerReader& reader, const char* bytes, std::size_t l
 
 bool webAnswerComplete(const WebAnswerReader& reader)
 {
-    if (reader.overflowed)
-        return true;
-    const std::size_t body = bodyStart(reader);
-    if (body == 0)
-        return false;
-    const long expected = contentLength(reader, body);
-    return !statusIsOk(reader) || (expected >= 0 && reader.length - body >= static_cast<std::size_t>(expected));
+    return judge(reader, false).final;
 }
 
 WebAnswer judgeWebAnswer(const WebAnswerReader& reader, bool closed)
 {
-    if (reader.length == 0)
-        return WebAnswer::None;
-    if (reader.overflowed)
-        return WebAnswer::Other;  // far more than the page holds
-    const std::size_t body = bodyStart(reader);
-    if (body == 0)
-        return closed ? WebAnswer::Other : WebAnswer::None;  // cut off before its headers ended
-    if (!statusIsOk(reader))
-        return WebAnswer::Other;
-    std::size_t bodyLength = reader.length - body;
-    const long expected = contentLength(reader, body);
-    if (expected >= 0 && static_cast<std::size_t>(expected) <= bodyLength)
-        bodyLength = static_cast<std::size_t>(expected);
-    else if (!closed)
-        return WebAnswer::None;  // out of time in the middle of the body
-    const std::size_t size = sizeof kExpectedBody - 1;
-    return bodyLength == size && std::memcmp(reader.bytes + body, kExpectedBody, size) == 0 ? WebAnswer::Expected
-                                                                                           : WebAnswer::Other;
+    return judge(reader, closed).answer;
 }
 
 bool webCheckDue(const WebCheckSchedule& schedule, LinkState shown, bool signInShown, bool networkChanged,

@@ -13,17 +13,23 @@
 // The one request sent, whole: HTTP/1.1, the connection closed after the answer.
 extern const char kWebCheckHost[];
 extern const char kWebCheckRequest[];
-// What the browser is sent to when a sign-in page is in the way: the portal
-// then shows its page.
-extern const char kSignInPageAddress[];
 
 enum : std::size_t { kMaxWebAnswerBytes = 2048 };
 enum : uint32_t { kWebCheckWaitMs = 5000, kWebCheckSpacingMs = 3600000 };
 
+// Only what is understood is judged: a server's error, a proxy's, or an
+// answer cut short says nothing of a sign-in page.
 enum class WebAnswer {
-    None,      // no answer at all (port 80 blocked, out of time, no name): no opinion
-    Expected,  // status 200 and the body "Microsoft Connect Test": the internet answered
-    Other,     // a redirect, a login page, another body: a sign-in page is in the way
+    // No answer (port 80 blocked, out of time, no name), a status other than
+    // those below (4xx, 5xx), headers that do not end within the bytes read,
+    // or a body cut off while it still reads as the page: no opinion.
+    None,
+    // Status 200 and the body "Microsoft Connect Test" (also sent in chunks):
+    // the internet answered.
+    Expected,
+    // Status 200 with another body, a redirect (301, 302, 303, 307, 308), or
+    // 511: a sign-in page is in the way.
+    Other,
 };
 
 // The bytes of one answer as they arrive, at most kMaxWebAnswerBytes of them.

@@ -1,4 +1,4 @@
-#include "monitor/web_fetch.h"
+#include "web/web_fetch.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -60,16 +60,13 @@ WebAnswer readAnswer(SOCKET sock, DWORD start)
 
 } // namespace
 
-WebAnswer fetchWebAnswer()
+WebAnswer fetchWebAnswer(uint32_t hostAddress)
 {
     const DWORD start = GetTickCount();
-    const hostent* entry = gethostbyname(kWebCheckHost);
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
-        return WebAnswer::None;
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(kHttpPort);
-    CopyMemory(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
+    address.sin_addr.s_addr = hostAddress;
     const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (sock == INVALID_SOCKET)
         return WebAnswer::None;

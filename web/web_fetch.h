@@ -1,9 +1,10 @@
-// The web check's one request, over a plain TCP socket (see monitor/web_check.h).
+// The web check's one request, over a plain TCP socket (see web/web_check.h).
 #pragma once
 
-#include "monitor/web_check.h"
+#include "web/web_check.h"
 
-// Fetches the check page from port 80 of its host, waiting at most 5 s in
+// Fetches the check page from port 80 of its host (the address, in network
+// byte order, that its name resolved to), waiting at most 5 s in
 // all, following no redirect and reading at most 2 KiB; the monitor thread's
 // sockets must be started.
-WebAnswer fetchWebAnswer();
+WebAnswer fetchWebAnswer(uint32_t address);

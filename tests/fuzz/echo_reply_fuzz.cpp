@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "monitor/echo_reply.h"
+#include "probe/echo_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "monitor/web_check.h"
+#include "web/web_check.h"
 
 namespace {
 
@@ -44,28 +44,67 @@ TEST(WebCheck, TheExpectedAnswerWholeOrSplitAcrossReads)
     EXPECT_FALSE(complete);
 }
 
-TEST(WebCheck, AnythingElseThatAnswersIsASignInPage)
+TEST(WebCheck, ThePageSentInChunksIsTheInternet)
 {
-    EXPECT_EQ(judged("HTTP/1.1 302 Found\r\nLocation: http://portal.example/login\r\n\r\n", 10, false),
-              WebAnswer::Other) << "a redirect, even while the connection stays open";
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
+                                "a;name=x\r\nMicrosoft \r\nC\r\nConnect Test\r\n0\r\n\r\n";
+    bool complete = false;
+    EXPECT_EQ(judged(chunked, 3, false, &complete), WebAnswer::Expected);
+    EXPECT_TRUE(complete) << "the last chunk ends it";
+    EXPECT_EQ(judged(chunked.substr(0, chunked.size() - 7), 4096, false, &complete), WebAnswer::None)
+        << "the last chunk not there yet";
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n16\r\nMicrosoft Connect Tesx\r\n0\r\n\r\n",
+                     4096, false), WebAnswer::Other);
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nMicrosoft Connect Test\r\n0\r\n\r\n",
+                     4096, true), WebAnswer::None) << "a chunk size that is no number: not understood";
+}
+
+TEST(WebCheck, ARedirectA511OrAnotherPageIsASignInPage)
+{
+    for (const char* status : {"301 Moved", "302 Found", "303 See Other", "307 Temporary", "308 Permanent",
+                               "511 Network Authentication Required"})
+        EXPECT_EQ(judged(std::string("HTTP/1.1 ") + status + "\r\nLocation: http://portal.example/\r\n\r\n", 10, false),
+                  WebAnswer::Other) << status << ", even while the connection stays open";
     EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\n<html>login</", 4096, true), WebAnswer::Other)
         << "the right status, another body";
     EXPECT_EQ(judged("HTTP/1.1 200 OK\r\n\r\nMicrosoft Connect Test and more", 4096, true), WebAnswer::Other);
-    EXPECT_EQ(judged("HTTP/1.1 2000 OK\r\n\r\nMicrosoft Connect Test", 4096, true), WebAnswer::Other);
-    EXPECT_EQ(judged("Microsoft Connect Test", 4096, true), WebAnswer::Other) << "no status line";
-    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 22\r\n", 4096, true), WebAnswer::Other)
-        << "closed before its headers ended";
     std::string huge = "HTTP/1.1 200 OK\r\n\r\n" + std::string(3000, 'x');
     bool complete = false;
-    EXPECT_EQ(judged(huge, 1000, false, &complete), WebAnswer::Other) << "more than 2 KiB";
+    EXPECT_EQ(judged(huge, 1000, false, &complete), WebAnswer::Other) << "a login page larger than the reader";
     EXPECT_TRUE(complete) << "and reading stops there";
 }
 
-TEST(WebCheck, NoAnswerAtAllHasNoOpinion)
+TEST(WebCheck, ErrorsAndAnswersNotUnderstoodHaveNoOpinion)
 {
     EXPECT_EQ(judged("", 1, true), WebAnswer::None) << "closed at once";
     EXPECT_EQ(judged("", 1, false), WebAnswer::None) << "out of time";
     EXPECT_EQ(judged("HTTP/1.1 200", 4096, false), WebAnswer::None) << "out of time in the status line";
+    for (const char* status : {"404 Not Found", "500 Internal Server Error", "503 Service Unavailable", "204 No Content"})
+        EXPECT_EQ(judged(std::string("HTTP/1.1 ") + status + "\r\nContent-Length: 5\r\n\r\nerror", 4096, true),
+                  WebAnswer::None) << status;
+    EXPECT_EQ(judged("HTTP/1.1 2000 OK\r\n\r\nMicrosoft Connect Test", 4096, true), WebAnswer::None);
+    EXPECT_EQ(judged("Microsoft Connect Test", 4096, true), WebAnswer::None) << "no status line";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 22\r\n", 4096, true), WebAnswer::None)
+        << "closed before its headers ended";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 2x\r\n\r\nMicrosoft Connect Test", 4096, true), WebAnswer::None)
+        << "a malformed length is not read as a number";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nMicrosoft Connect Test", 4096, true), WebAnswer::None)
+        << "nor an empty one as 0";
+}
+
+TEST(WebCheck, HeadersThatExactlyFillTheReaderAreJudgedOneByteMoreAreNot)
+{
+    const std::string head = "HTTP/1.1 302 Found\r\nX-Proxy: ";
+    const std::string tail = "\r\n\r\n";
+    const std::string fits = head + std::string(kMaxWebAnswerBytes - head.size() - tail.size(), 'p') + tail;
+    ASSERT_EQ(fits.size(), size_t(kMaxWebAnswerBytes));
+    bool complete = false;
+    EXPECT_EQ(judged(fits, 512, false, &complete), WebAnswer::Other);
+    EXPECT_TRUE(complete);
+    const std::string over = head + std::string(kMaxWebAnswerBytes + 1 - head.size() - tail.size(), 'p') + tail;
+    EXPECT_EQ(judged(over, 512, true, &complete), WebAnswer::None) << "the headers' end was never read";
+    EXPECT_TRUE(complete) << "and nothing more is read";
 }
 
 TEST(WebCheck, DueAfterChangesWhileASignInPageIsShownAndHourly)
@@ -77,6 +116,7 @@ TEST(WebCheck, DueAfterChangesWhileASignInPageIsShownAndHourly)
     EXPECT_FALSE(webCheckDue(schedule, Connected, false, false, t + 60000));
     EXPECT_TRUE(webCheckDue(schedule, Broken, false, false, t + 60000)) << "a change to Connected";
     EXPECT_TRUE(webCheckDue(schedule, Broken, true, false, t + 65000)) << "every probe while signed out";
+    EXPECT_TRUE(webCheckDue(schedule, Connected, true, false, t + 66000)) << "the sign-in flag alone";
     EXPECT_TRUE(webCheckDue(schedule, Connected, false, true, t + 70000)) << "a network change or resume";
     EXPECT_FALSE(webCheckDue(schedule, Connected, false, false, t + 3599999));
     EXPECT_TRUE(webCheckDue(schedule, Connected, false, false, t + 3600000)) << "once an hour";
