@@ -2,6 +2,8 @@
 
 #include "res/resource.h"
 
+const char kSignInPageAddress[] = "http://www.msftconnecttest.com/redirect";
+
 const char* linkStateText(LinkState state)
 {
     return state == Connected ? "Internet connection is established."

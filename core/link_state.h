@@ -9,3 +9,7 @@ const char* linkStateText(LinkState state);
 
 // The icon group of a state, which is also the notification icon's identifier.
 int linkStateIconId(LinkState state);
+
+// What the browser is sent to when a sign-in page is in the way: the portal
+// then shows its page.
+extern const char kSignInPageAddress[];

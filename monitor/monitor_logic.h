@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/link_state.h"
-#include "monitor/probe_hosts.h"
+#include "probe/probe_hosts.h"
 
 enum : uint32_t { kBrokenRetryMs = 5000, kResumeGraceMs = 30000 };
 
@@ -23,7 +23,7 @@ struct MonitorHooks {
     uint32_t (*resumeCount)(void* context);
     uint32_t (*clockMs)(void* context);
     // Whether the last probe's Broken was a sign-in page in the way (see
-    // monitor/web_check.h); null where there is no web check.
+    // web/web_check.h); null where there is no web check.
     bool (*signInPage)(void* context);
 };
 

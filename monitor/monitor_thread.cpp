@@ -2,76 +2,36 @@
 
 #include <winsock2.h>
 #include <windows.h>
-#include <iphlpapi.h>
 
 #include "core/app_state.h"
 #include "core/messages.h"
-#include "core/system_library.h"
 #include "monitor/monitor_logic.h"
-#include "monitor/probe.h"
-#include "monitor/traffic_watch.h"
-#include "monitor/web_fetch.h"
+#include "probe/name_lookup.h"
+#include "probe/probe.h"
+#include "watch/network_look.h"
+#include "watch/traffic_watch.h"
+#include "web/web_fetch.h"
 
 namespace {
 
 enum : DWORD {
     // How often the wait looks at the local network. The system's change
     // notifications are not used: they do not exist on every version, and
-    // never fire under Wine. The traffic is looked at twice as often.
+    // never fire under Wine. The traffic is looked at as often, and twice as
+    // often while it moves.
     kNetworkLookMs = 1000,
     // A look that comes this much later than asked means the machine slept:
     // the tick count goes on through sleep, and the thread did not run.
     kSleptMs = 10000,
 };
 
-// Where the internet would be reached from now: the local address the system
-// would send from to an outside address (network byte order), or 0 when it
-// has no route there.
-// A connect on a datagram socket sends nothing; it only asks the system. The
-// address asked about is one of the documentation ranges: reached through
-// the default route like any other, and no host's. A fresh socket each time:
-// a socket connected again keeps the source address of its first connect, and
-// a move to another network would go unseen.
-uint32_t localRouteAddress()
-{
-    const SOCKET sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (sock == INVALID_SOCKET)
-        return 0;
-    sockaddr_in outside = {};
-    outside.sin_family = AF_INET;
-    outside.sin_port = htons(443);
-    outside.sin_addr.s_addr = htonl(0xC6336401);  // 198.51.100.1
-    sockaddr_in local = {};
-    int size = sizeof local;
-    const bool found = connect(sock, reinterpret_cast<const sockaddr*>(&outside), sizeof outside) == 0 &&
-                       getsockname(sock, reinterpret_cast<sockaddr*>(&local), &size) == 0;
-    closesocket(sock);
-    return found ? local.sin_addr.s_addr : 0;
-}
-
-// The TCP segments this computer has sent (retransmissions included) and
-// received so far, as the system counts them anyway; false where it cannot say.
-bool readTrafficCounters(TrafficCounters& counters)
-{
-    typedef ULONG(WINAPI * TcpStatisticsFunction)(PMIB_TCPSTATS);
-    static TcpStatisticsFunction readStatistics;
-    static bool lookedUp;  // once: a look comes twice a second
-    if (!lookedUp) {
-        readStatistics = reinterpret_cast<TcpStatisticsFunction>(systemFunction(L"iphlpapi.dll", "GetTcpStatistics"));
-        lookedUp = true;
-    }
-    MIB_TCPSTATS statistics;
-    if (readStatistics == nullptr || readStatistics(&statistics) != NO_ERROR)
-        return false;
-    counters.in = statistics.dwInSegs;
-    counters.out = statistics.dwOutSegs + statistics.dwRetransSegs;
-    return true;
-}
-
 // The local network as the last probe began with it. The wait compares with
 // this, so that a change while a probe ran (a cable pulled after the first
 // answer) still cuts the next pause short.
-uint32_t g_probedNetwork = 0;
+NetworkPlace g_probedNetwork;
+
+// The network as the last look found it: its interface's counters are watched.
+NetworkPlace g_network;
 
 // The resumes from sleep counted when the last probe began.
 uint32_t g_probedResumes = 0;
@@ -95,16 +55,18 @@ uint32_t resumeCount(void*)
 // a sign-in page in the way makes it Broken, no answer leaves it as it is.
 LinkState probeForMonitor(const char* host, void*)
 {
-    const uint32_t network = localRouteAddress();
+    const NetworkPlace network = lookAtNetwork();
     const uint32_t resumes = resumeCount(nullptr);
     const bool changed = network != g_probedNetwork || resumes != g_probedResumes;
     g_probedNetwork = network;
+    g_network = network;
     g_probedResumes = resumes;
     LinkState result = probeHost(host);
     g_signInPage = false;
     if (result == Connected && webCheckDue(g_webChecks, g_reported, g_reportedSignIn, changed, GetTickCount())) {
         noteWebCheck(g_webChecks, GetTickCount());
-        g_signInPage = fetchWebAnswer() == WebAnswer::Other;
+        uint32_t address = 0;
+        g_signInPage = lookUpHost(kWebCheckHost, address) && fetchWebAnswer(address) == WebAnswer::Other;
         if (g_signInPage)
             result = Broken;
     }
@@ -117,13 +79,19 @@ bool signInPageSeen(void*)
     return g_signInPage;
 }
 
-// What one look between probes finds that calls for a probe now.
-bool lookCallsForProbe(DWORD now, bool lookAtNetwork)
+// What one look between probes finds that calls for a probe now: the
+// traffic, and once a second the network itself (another local address, or
+// another interface carrying the internet).
+bool lookCallsForProbe(DWORD now, bool withNetwork)
 {
     TrafficCounters counters;
-    if (readTrafficCounters(counters) && trafficCallsForProbe(g_traffic, counters, g_reported, now))
+    if (readInterfaceCounters(g_network.interfaceIndex, counters) &&
+        trafficCallsForProbe(g_traffic, counters, g_reported, now))
         return true;
-    return lookAtNetwork && localRouteAddress() != g_probedNetwork;
+    if (!withNetwork)
+        return false;
+    g_network = lookAtNetwork();
+    return g_network != g_probedNetwork;
 }
 
 // Waits out the pause unless the local network changes, the traffic calls
@@ -136,10 +104,11 @@ void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
     DWORD now = start;
-    uint32_t looks = 0;
+    DWORD networkLookedAt = start;
     while (now - start < milliseconds) {
         const DWORD left = milliseconds - (now - start);
-        const DWORD slice = left < kTrafficLookMs ? left : static_cast<DWORD>(kTrafficLookMs);
+        const DWORD next = nextTrafficLookMs(g_traffic);
+        const DWORD slice = left < next ? left : next;
         if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0)
             return;
         const DWORD sliceStart = now;
@@ -148,7 +117,10 @@ void waitForMonitor(uint32_t milliseconds, void*)
             InterlockedIncrement(&g_app.resumeCount);
             return;
         }
-        if (lookCallsForProbe(now, ++looks % (kNetworkLookMs / kTrafficLookMs) == 0))
+        const bool withNetwork = now - networkLookedAt >= kNetworkLookMs - kTrafficLookMs / 2;
+        if (withNetwork)
+            networkLookedAt = now;
+        if (lookCallsForProbe(now, withNetwork))
             return;
     }
 }

@@ -1,8 +1,8 @@
-#include "monitor/echo_reply.h"
+#include "probe/echo_reply.h"
 
 #include <cstring>
 
-#include "monitor/echo_request.h"
+#include "probe/echo_request.h"
 
 namespace {
 

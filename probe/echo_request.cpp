@@ -1,4 +1,4 @@
-#include "monitor/echo_request.h"
+#include "probe/echo_request.h"
 
 uint16_t internetChecksum(const void* data, std::size_t length)
 {

@@ -6,14 +6,14 @@
 #include <iphlpapi.h>
 #include <icmpapi.h>
 
-#include "monitor/probe.h"
-#include "monitor/probe_route.h"
+#include "probe/probe.h"
+#include "probe/probe_route.h"
 
-#include "core/app_state.h"
 #include "core/system_library.h"
-#include "monitor/echo_reply.h"
-#include "monitor/echo_request.h"
-#include "monitor/probe_timing.h"
+#include "probe/echo_reply.h"
+#include "probe/echo_request.h"
+#include "probe/name_lookup.h"
+#include "probe/probe_timing.h"
 
 namespace {
 
@@ -79,45 +79,92 @@ bool findIcmpService()
 // message and the status of the asynchronous request.
 enum : DWORD { kServiceReplySize = sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64 };
 
-// One probe's requests over the raw socket or through the system's ICMP
-// service, and the handshake tried alongside when echo goes unanswered (see
-// monitor/probe_timing.h).
-struct Exchange {
-    sockaddr_in destination;
-    SOCKET https;  // INVALID_SOCKET while no handshake runs
-    SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
-    SentEchoes sent;
-    // The service answers each request on its own event, in its own buffer.
-    HANDLE service;
-    int serviceSent;
+// One probe's requests through the system's ICMP service: each answered on
+// its own event, in its own buffer. A probe that has its verdict leaves its
+// requests still under way to finish in their own set while the next probe
+// uses the other; a set is used again only once all its requests are over,
+// so a late reply can neither land in nor be taken for another probe's.
+struct ServiceRequests {
+    HANDLE service;  // open while requests of this set may be under way
+    int sent;
     HANDLE answeredEvents[kMaxEchoRequestsPerProbe];
     bool pending[kMaxEchoRequestsPerProbe];
     alignas(8) unsigned char replies[kMaxEchoRequestsPerProbe][kServiceReplySize];
 };
 
-// The service's requests and replies of the probe under way; the monitor thread's alone.
+// The monitor thread's alone.
+ServiceRequests g_serviceSets[2];
+
+// Whether every request of the set is over, waiting at most that long for
+// each; the service is closed once they are.
+bool serviceRequestsOver(ServiceRequests& set, DWORD milliseconds)
+{
+    for (int n = 0; n < set.sent; ++n)
+        if (set.pending[n] && WaitForSingleObject(set.answeredEvents[n], milliseconds) == WAIT_OBJECT_0)
+            set.pending[n] = false;
+    for (int n = 0; n < set.sent; ++n)
+        if (set.pending[n])
+            return false;
+    if (set.service != nullptr && set.service != INVALID_HANDLE_VALUE)
+        g_icmp.close(set.service);
+    set.service = nullptr;
+    set.sent = 0;
+    return true;
+}
+
+// A set with no request under way, opened on the service; null when the
+// service cannot be had. Both busy (two probes within 5 s): the requests
+// of the first are waited out, 6 s at most.
+ServiceRequests* openServiceRequests()
+{
+    ServiceRequests* set = nullptr;
+    for (ServiceRequests& candidate : g_serviceSets)
+        if (set == nullptr && serviceRequestsOver(candidate, 0))
+            set = &candidate;
+    if (set == nullptr && serviceRequestsOver(g_serviceSets[0], kReplyWaitMs + 1000))
+        set = &g_serviceSets[0];
+    if (set == nullptr || !findIcmpService())
+        return nullptr;
+    set->service = g_icmp.create();
+    return set->service != INVALID_HANDLE_VALUE ? set : nullptr;
+}
+
+// One probe's requests over the raw socket or through the system's ICMP
+// service, and the handshake tried alongside when echo goes unanswered (see
+// probe/probe_timing.h).
+struct Exchange {
+    sockaddr_in destination;
+    SOCKET https;  // INVALID_SOCKET while no handshake runs
+    SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
+    SentEchoes sent;
+    ServiceRequests* requests;  // the ICMP service's
+};
+
+// The probe under way; the monitor thread's alone.
 Exchange g_exchange;
 
 bool sendServiceRequest(Exchange& x)
 {
-    const int n = x.serviceSent;
-    if (x.answeredEvents[n] == nullptr)
-        x.answeredEvents[n] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (x.answeredEvents[n] == nullptr)
+    ServiceRequests& set = *x.requests;
+    const int n = set.sent;
+    if (set.answeredEvents[n] == nullptr)
+        set.answeredEvents[n] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (set.answeredEvents[n] == nullptr)
         return false;
-    ResetEvent(x.answeredEvents[n]);
+    ResetEvent(set.answeredEvents[n]);
     buildEchoRequest(g_request, g_echoCounters, GetTickCount());
     // The same 37 bytes that follow the header of a raw request; the service
     // picks the identifier and sequence and matches the replies itself.
     unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
-    const DWORD done = g_icmp.sendEcho(x.service, x.answeredEvents[n], nullptr, nullptr, x.destination.sin_addr.s_addr,
-                                       data, kEchoDataSize, nullptr, x.replies[n], kServiceReplySize, kReplyWaitMs);
+    const DWORD done = g_icmp.sendEcho(set.service, set.answeredEvents[n], nullptr, nullptr,
+                                       x.destination.sin_addr.s_addr, data, kEchoDataSize, nullptr, set.replies[n],
+                                       kServiceReplySize, kReplyWaitMs);
     if (done == 0 && GetLastError() != ERROR_IO_PENDING)
         return false;
     if (done != 0)
-        SetEvent(x.answeredEvents[n]);  // answered at once: the wait finds it like any other
-    x.pending[n] = true;
-    ++x.serviceSent;
+        SetEvent(set.answeredEvents[n]);  // answered at once: the wait finds it like any other
+    set.pending[n] = true;
+    ++set.sent;
     return true;
 }
 
@@ -219,9 +266,10 @@ ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
 
 bool isServiceReply(Exchange& x, int n)
 {
-    x.pending[n] = false;
-    const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(x.replies[n]);
-    return g_icmp.parseReplies(x.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
+    ServiceRequests& set = *x.requests;
+    set.pending[n] = false;
+    const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(set.replies[n]);
+    return g_icmp.parseReplies(set.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
            reply->Address == x.destination.sin_addr.s_addr;
 }
 
@@ -244,9 +292,9 @@ ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
         HANDLE events[kMaxEchoRequestsPerProbe];
         int requests[kMaxEchoRequestsPerProbe];
         DWORD count = 0;
-        for (int n = 0; n < x.serviceSent; ++n)
-            if (x.pending[n]) {
-                events[count] = x.answeredEvents[n];
+        for (int n = 0; n < x.requests->sent; ++n)
+            if (x.requests->pending[n]) {
+                events[count] = x.requests->answeredEvents[n];
                 requests[count++] = n;
             }
         const DWORD signalled = count > 0 ? WaitForMultipleObjects(count, events, FALSE, slice) : WAIT_TIMEOUT;
@@ -271,8 +319,8 @@ uint32_t exchangeClockMs(void*)
 // Echo requests paced 1 s apart unless answered sooner, and a handshake with
 // port 443 once two are unanswered: networks that drop ICMP (many offices,
 // some hotels) still let a web connection through. Without a raw socket the
-// requests go through the system's ICMP service, whose requests still under
-// way are waited out (at most 5 s) before their buffers can be used again.
+// requests go through the system's ICMP service. The verdict is reported as
+// soon as it is known, by either route.
 bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
 {
     Exchange& x = g_exchange;
@@ -280,43 +328,30 @@ bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
     x.https = INVALID_SOCKET;
     x.icmp = icmp;
     x.sent = SentEchoes();
-    x.serviceSent = 0;
-    x.service = INVALID_HANDLE_VALUE;
-    if (icmp == INVALID_SOCKET && (!findIcmpService() || (x.service = g_icmp.create()) == INVALID_HANDLE_VALUE))
+    x.requests = nullptr;
+    if (icmp == INVALID_SOCKET && (x.requests = openServiceRequests()) == nullptr)
         return false;
     const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
     const bool connected = exchangeEchoes(io);
     endHandshake(x);
-    for (int n = 0; n < x.serviceSent; ++n)
-        if (x.pending[n] && WaitForSingleObject(x.answeredEvents[n], kReplyWaitMs + 1000) == WAIT_OBJECT_0)
-            x.pending[n] = false;
-    if (x.service != INVALID_HANDLE_VALUE)
-        g_icmp.close(x.service);
+    if (x.requests != nullptr)
+        serviceRequestsOver(*x.requests, 0);  // those still under way finish in their set
     return connected;
-}
-
-bool resolveHost(const char* host, sockaddr_in& destination)
-{
-    const hostent* entry = gethostbyname(host);
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
-        return false;
-    destination = {};
-    destination.sin_family = AF_INET;
-    destination.sin_port = 0;
-    CopyMemory(&destination.sin_addr, entry->h_addr_list[0], sizeof destination.sin_addr);
-    return true;
 }
 
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
     const SOCKET sock = route == ProbeRoute::RawSocketFirst ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP)
                                                             : INVALID_SOCKET;
-    sockaddr_in destination;
-    if (!resolveHost(host, destination)) {
+    sockaddr_in destination = {};
+    destination.sin_family = AF_INET;
+    uint32_t address = 0;
+    if (!lookUpHost(host, address)) {
         if (sock != INVALID_SOCKET)
             closesocket(sock);
         return Broken;
     }
+    destination.sin_addr.s_addr = address;
     const bool answered = exchangeWithHost(sock, destination);
     const bool closed = sock == INVALID_SOCKET || closesocket(sock) == 0;
     return answered && closed ? Connected : Broken;

@@ -1,4 +1,4 @@
-#include "monitor/probe_hosts.h"
+#include "probe/probe_hosts.h"
 
 // Three large sites of three different operators, each known to answer ICMP
 // echo: the probe counts only real echo replies, so a host that drops ICMP

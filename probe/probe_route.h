@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/link_state.h"
-#include "monitor/echo_request.h"
+#include "probe/echo_request.h"
 
 enum class ProbeRoute {
     RawSocketFirst,  // a raw socket, or the system's ICMP service when none can be had

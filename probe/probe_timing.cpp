@@ -1,6 +1,6 @@
-#include "monitor/probe_timing.h"
+#include "probe/probe_timing.h"
 
-#include "monitor/echo_reply.h"
+#include "probe/echo_reply.h"
 
 namespace {
 

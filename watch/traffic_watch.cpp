@@ -1,54 +1,69 @@
-#include "monitor/traffic_watch.h"
+#include "watch/traffic_watch.h"
 
 namespace {
 
-bool earlyProbeAllowed(const TrafficWatch& watch, uint32_t nowMs)
+bool spacedOut(bool before, uint32_t lastMs, uint32_t nowMs)
 {
-    return !watch.probedEarly || nowMs - watch.lastEarlyProbeMs >= kEarlyProbeSpacingMs;
+    return !before || nowMs - lastMs >= kEarlyProbeSpacingMs;
 }
 
-void keepLook(TrafficWatch& watch, TrafficCounters now)
+// While Connected: something went out and nothing came back for 1.5 s, on a
+// stream that was answered since the last such probe.
+bool silenceCallsForProbe(TrafficWatch& watch, uint32_t nowMs)
 {
-    if (watch.count == kSilentLooks + 1) {
-        for (uint32_t i = 1; i < watch.count; ++i)
-            watch.looks[i - 1] = watch.looks[i];
-        --watch.count;
-    }
-    watch.looks[watch.count++] = now;
-}
-
-// Counters wrap; any difference is traffic.
-bool answersStopped(const TrafficWatch& watch)
-{
-    if (watch.count < kSilentLooks + 1)
+    if (!watch.armed || !watch.unanswered || nowMs - watch.unansweredSinceMs < kSilenceMs ||
+        !spacedOut(watch.silenceProbed, watch.silenceProbeMs, nowMs))
         return false;
-    const TrafficCounters& first = watch.looks[0];
-    const TrafficCounters& last = watch.looks[watch.count - 1];
-    return last.in == first.in && last.out != first.out;
+    watch.armed = false;
+    watch.silenceProbed = true;
+    watch.silenceProbeMs = nowMs;
+    return true;
 }
 
-bool answersCame(const TrafficWatch& watch)
+// While Broken: something came in.
+bool returnCallsForProbe(TrafficWatch& watch, bool cameIn, uint32_t nowMs)
 {
-    return watch.count >= 2 && watch.looks[watch.count - 1].in != watch.looks[watch.count - 2].in;
+    if (!cameIn || !spacedOut(watch.returnProbed, watch.returnProbeMs, nowMs))
+        return false;
+    watch.returnProbed = true;
+    watch.returnProbeMs = nowMs;
+    return true;
 }
 
 } // namespace
 
 void restartTrafficWatch(TrafficWatch& watch)
 {
-    watch.count = 0;
+    watch.started = false;
+    watch.moving = false;
 }
 
 bool trafficCallsForProbe(TrafficWatch& watch, TrafficCounters now, LinkState shown, uint32_t nowMs)
 {
-    keepLook(watch, now);
-    if (answersCame(watch))
-        watch.armed = true;
-    const bool called = shown == Connected ? watch.armed && answersStopped(watch) : answersCame(watch);
-    if (!called || !earlyProbeAllowed(watch, nowMs))
+    if (!watch.started) {
+        watch.started = true;
+        watch.last = now;
+        watch.lastLookMs = nowMs;
+        watch.unanswered = false;
         return false;
-    watch.armed = false;
-    watch.probedEarly = true;
-    watch.lastEarlyProbeMs = nowMs;
-    return true;
+    }
+    // Counters wrap; any difference is traffic.
+    const bool cameIn = now.in != watch.last.in;
+    const bool wentOut = now.out != watch.last.out;
+    watch.last = now;
+    watch.moving = cameIn || wentOut;
+    if (cameIn) {
+        watch.unanswered = false;
+        watch.armed = true;
+    } else if (wentOut && !watch.unanswered) {
+        watch.unanswered = true;
+        watch.unansweredSinceMs = watch.lastLookMs;
+    }
+    watch.lastLookMs = nowMs;
+    return shown == Connected ? silenceCallsForProbe(watch, nowMs) : returnCallsForProbe(watch, cameIn, nowMs);
+}
+
+uint32_t nextTrafficLookMs(const TrafficWatch& watch)
+{
+    return watch.moving ? static_cast<uint32_t>(kTrafficLookMs) : static_cast<uint32_t>(kQuietLookMs);
 }

@@ -17,7 +17,7 @@ SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
 source "$SOURCE_DIR/scripts/wine_env.sh"
 # The loader of the program under test (ctest passes it): 32-bit Wine for the release.
 LINTORA_WINE=${LINTORA_WINE:-$WINE64}
-PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/monitor/probe_hosts.cpp")
+PROBE_HOSTS=$(sed -n 's/^ *"\([a-z0-9.-]*\)",$/\1/p' "$SOURCE_DIR/probe/probe_hosts.cpp")
 
 E2E_NS=""
 E2E_FAR_NS=""

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "monitor/echo_reply.h"
-#include "monitor/echo_request.h"
+#include "probe/echo_reply.h"
+#include "probe/echo_request.h"
 
 namespace {
 

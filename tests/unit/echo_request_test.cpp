@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "monitor/echo_request.h"
+#include "probe/echo_request.h"
 
 namespace {
 

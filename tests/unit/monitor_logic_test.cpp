@@ -215,6 +215,15 @@ TEST(MonitorResume, AProbeThatSpannedTheSuspendIsDroppedAndRepeatedSoon)
         << "the Broken of the spanning probe is never reported";
 }
 
+TEST(MonitorResume, AConnectedThatSpannedTheSuspendIsDroppedToo)
+{
+    ResumeScript script;
+    script.answers = {Broken, Connected, Broken};
+    script.resumeDuringProbe = {1};
+    EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Broken", "sleep 5000", "probe", "sleep 5000", "probe"}))
+        << "the spanning probe's Connected is never reported";
+}
+
 TEST(MonitorResume, ConnectedIsReportedAsAlways)
 {
     ResumeScript script;

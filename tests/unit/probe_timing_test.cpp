@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/probe_timing.h"
+#include "probe/probe_timing.h"
 
 namespace {
 
@@ -127,6 +127,14 @@ TEST(ProbeTiming, AHandshakeThatSucceedsDecidesWhenEchoIsDropped)
     w.handshakeAfterMs = 30;
     w.handshakeSucceeds = true;
     EXPECT_EQ(probe(w), "Connected 2030: send 0 send 1000 handshake 2000 send 2000");
+    for (int after : {2500, 3999}) {  // past the last request, while its replies are still awaited
+        World slow;
+        slow.handshakeAfterMs = after;
+        slow.handshakeSucceeds = true;
+        EXPECT_EQ(probe(slow), "Connected " + std::to_string(2000 + after) +
+                                   ": send 0 send 1000 handshake 2000 send 2000 send 3000")
+            << "a handshake that succeeds " << after << " ms after it starts";
+    }
 }
 
 TEST(ProbeTiming, WithoutARouteNothingIsWaitedFor)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "monitor/traffic_watch.h"
+#include "watch/traffic_watch.h"
 
 namespace {
 
@@ -48,6 +48,38 @@ TEST(TrafficWatch, AnIdleComputerOrAStuckConnectionCallsForNothing)
     EXPECT_EQ(watch(w, std::string(40, 'o'), Connected, clock, c), "") << "nothing ever came back: not armed";
     EXPECT_EQ(watch(w, "boiooiooiooi", Connected, clock, c), "") << "answers within every 1.5 s";
     EXPECT_EQ(watch(w, "iioo", Connected, clock, c), "") << "in only a look ago";
+}
+
+TEST(TrafficWatch, AnIdleComputerAfterAnAnswerAndAStuckStreamCallForNoMoreThanOneProbe)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 0;
+    TrafficCounters c = {};
+    EXPECT_EQ(watch(w, "bbb" + std::string(40, '.'), Connected, clock, c), "") << "nothing either way after an answer";
+    EXPECT_EQ(watch(w, "b" + std::string(30, 'o'), Connected, clock, c), "4")
+        << "one stuck stream over 15 s: one probe, not one every 10 s";
+}
+
+TEST(TrafficWatch, AProbeStartedByReturningTrafficDoesNotDelayTheNextStartedBySilence)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 0;
+    TrafficCounters c = {};
+    EXPECT_EQ(watch(w, "oob", Broken, clock, c), "3");
+    restartTrafficWatch(w);
+    EXPECT_EQ(watch(w, ".bbbooooo", Connected, clock, c), "7") << "an outage 4 s after the return";
+}
+
+TEST(TrafficWatch, LooksComeTwiceAsOftenWhileTheCountersMove)
+{
+    TrafficWatch w = {};
+    uint32_t clock = 0;
+    TrafficCounters c = {};
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kQuietLookMs));
+    watch(w, "..o", Connected, clock, c);
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs));
+    watch(w, ".", Connected, clock, c);
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kQuietLookMs));
 }
 
 TEST(TrafficWatch, WhileBrokenAnswersComingInCallForAProbeEveryTenSecondsAtMost)

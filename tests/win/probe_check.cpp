@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "monitor/probe_route.h"
+#include "probe/probe_route.h"
 
 int main(int argc, char** argv)
 {

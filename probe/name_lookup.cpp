@@ -1,0 +1,121 @@
+#include "probe/name_lookup.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+namespace {
+
+// One address remembered per name: the three probe hosts and the web check's.
+enum : int { kRememberedNames = 4 };
+
+struct RememberedAddress {
+    const char* name;
+    uint32_t address;
+};
+
+// The hand-over between the monitor thread and the lookup thread. The
+// monitor writes `name` and sets `asked`; the lookup thread writes `address`
+// and `found` before it sets `answered`. `outstanding` is the monitor's own.
+struct NameLookups {
+    HANDLE thread;
+    HANDLE asked, answered;  // auto-reset
+    const char* name;
+    uint32_t address;
+    bool found;
+    bool outstanding;
+    RememberedAddress remembered[kRememberedNames];
+};
+
+NameLookups g_lookups;
+
+// Asks the system for the name that `name` holds, into `address` and `found`.
+void resolveAskedName()
+{
+    const hostent* entry = gethostbyname(g_lookups.name);
+    g_lookups.found = entry != nullptr && entry->h_addrtype == AF_INET && entry->h_length == 4 &&
+                      entry->h_addr_list[0] != nullptr;
+    if (g_lookups.found)
+        CopyMemory(&g_lookups.address, entry->h_addr_list[0], sizeof g_lookups.address);
+}
+
+DWORD WINAPI lookupLoop(LPVOID)
+{
+    for (;;) {
+        WaitForSingleObject(g_lookups.asked, INFINITE);
+        resolveAskedName();
+        SetEvent(g_lookups.answered);
+    }
+}
+
+bool startLookupThread()
+{
+    NameLookups& l = g_lookups;
+    if (l.thread != nullptr)
+        return true;
+    if (l.asked == nullptr)
+        l.asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (l.answered == nullptr)
+        l.answered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (l.asked != nullptr && l.answered != nullptr)
+        l.thread = CreateThread(nullptr, 0, lookupLoop, nullptr, 0, nullptr);
+    return l.thread != nullptr;
+}
+
+RememberedAddress* rememberedFor(const char* name)
+{
+    for (RememberedAddress& entry : g_lookups.remembered)
+        if (entry.name == nullptr || lstrcmpA(entry.name, name) == 0)
+            return &entry;
+    return nullptr;  // more names than there is room for: none remembered
+}
+
+void remember(const char* name, uint32_t address)
+{
+    RememberedAddress* entry = rememberedFor(name);
+    if (entry != nullptr) {
+        entry->name = name;
+        entry->address = address;
+    }
+}
+
+// Takes the answer of the lookup that ended: a late one is remembered too.
+void takeAnswer()
+{
+    g_lookups.outstanding = false;
+    if (g_lookups.found)
+        remember(g_lookups.name, g_lookups.address);
+}
+
+// Whether the outstanding lookup has ended, waiting at most that long.
+bool lookupEnded(DWORD milliseconds)
+{
+    if (WaitForSingleObject(g_lookups.answered, milliseconds) != WAIT_OBJECT_0)
+        return false;
+    takeAnswer();
+    return true;
+}
+
+} // namespace
+
+bool lookUpHost(const char* host, uint32_t& address)
+{
+    NameLookups& l = g_lookups;
+    if (l.outstanding)
+        lookupEnded(0);
+    if (!l.outstanding) {
+        l.name = host;
+        l.outstanding = true;
+        if (startLookupThread()) {
+            SetEvent(l.asked);
+            lookupEnded(kNameLookupWaitMs);
+        } else {
+            resolveAskedName();  // no thread to be had: the old way, unbounded
+            takeAnswer();
+        }
+    }
+    const RememberedAddress* entry = rememberedFor(host);
+    if (entry == nullptr || entry->name == nullptr)
+        return false;
+    address = entry->address;
+    return true;
+}

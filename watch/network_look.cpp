@@ -1,0 +1,97 @@
+#include "watch/network_look.h"
+
+#include <winsock2.h>
+#include <ws2ipdef.h>  // before iphlpapi.h: the 64-bit interface rows
+#include <windows.h>
+#include <iphlpapi.h>
+
+#include "core/system_library.h"
+
+namespace {
+
+// An address in one of the documentation ranges, reached through the default
+// route like any other outside address, and no host's.
+const u_long kOutsideAddress = 0xC6336401;  // 198.51.100.1
+
+// The local address the system would send from to the outside address.
+// A connect on a datagram socket sends nothing; it only asks the system. A
+// fresh socket each time: a socket connected again keeps the source address
+// of its first connect, and a move to another network would go unseen.
+uint32_t localRouteAddress()
+{
+    const SOCKET sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (sock == INVALID_SOCKET)
+        return 0;
+    sockaddr_in outside = {};
+    outside.sin_family = AF_INET;
+    outside.sin_port = htons(443);
+    outside.sin_addr.s_addr = htonl(kOutsideAddress);
+    sockaddr_in local = {};
+    int size = sizeof local;
+    const bool found = connect(sock, reinterpret_cast<const sockaddr*>(&outside), sizeof outside) == 0 &&
+                       getsockname(sock, reinterpret_cast<sockaddr*>(&local), &size) == 0;
+    closesocket(sock);
+    return found ? local.sin_addr.s_addr : 0;
+}
+
+// iphlpapi's functions, looked up once (a look comes up to twice a second).
+// GetIfEntry2 (64-bit counters) from Vista on; GetIfEntry on XP.
+struct InterfaceFunctions {
+    bool lookedUp;
+    DWORD(WINAPI* bestInterface)(IPAddr, PDWORD);
+    DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
+    DWORD(WINAPI* entry)(PMIB_IFROW);
+};
+InterfaceFunctions g_functions;  // the monitor thread's alone
+
+const InterfaceFunctions& interfaceFunctions()
+{
+    InterfaceFunctions& f = g_functions;
+    if (!f.lookedUp) {
+        f.bestInterface = reinterpret_cast<decltype(f.bestInterface)>(systemFunction(L"iphlpapi.dll", "GetBestInterface"));
+        f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
+        if (f.entry2 == nullptr)
+            f.entry = reinterpret_cast<decltype(f.entry)>(systemFunction(L"iphlpapi.dll", "GetIfEntry"));
+        f.lookedUp = true;
+    }
+    return f;
+}
+
+} // namespace
+
+NetworkPlace lookAtNetwork()
+{
+    NetworkPlace place = {localRouteAddress(), 0};
+    const InterfaceFunctions& f = interfaceFunctions();
+    DWORD index = 0;
+    if (place.localAddress != 0 && f.bestInterface != nullptr && f.bestInterface(htonl(kOutsideAddress), &index) == NO_ERROR)
+        place.interfaceIndex = index;
+    return place;
+}
+
+bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters)
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    if (interfaceIndex == 0)
+        return false;
+    if (f.entry2 != nullptr) {
+        MIB_IF_ROW2 row;
+        ZeroMemory(&row, sizeof row);
+        row.InterfaceIndex = interfaceIndex;
+        if (f.entry2(&row) != NO_ERROR)
+            return false;
+        counters.in = static_cast<uint32_t>(row.InUcastPkts);
+        counters.out = static_cast<uint32_t>(row.OutUcastPkts);
+        return true;
+    }
+    if (f.entry == nullptr)
+        return false;
+    MIB_IFROW row;
+    ZeroMemory(&row, sizeof row);
+    row.dwIndex = interfaceIndex;
+    if (f.entry(&row) != NO_ERROR)
+        return false;
+    counters.in = row.dwInUcastPkts;
+    counters.out = row.dwOutUcastPkts;
+    return true;
+}

@@ -1,0 +1,27 @@
+// The looks between probes at the network that carries the internet: where
+// it would be reached from, and the packets its interface has counted. They
+// ask the system only; nothing is sent.
+#pragma once
+
+#include <cstdint>
+
+#include "watch/traffic_watch.h"
+
+// Where the internet would be reached from now. Both are 0 when there is no
+// route there; the interface is 0 too where the system cannot say.
+struct NetworkPlace {
+    uint32_t localAddress;    // network byte order
+    uint32_t interfaceIndex;
+};
+
+inline bool operator!=(const NetworkPlace& a, const NetworkPlace& b)
+{
+    return a.localAddress != b.localAddress || a.interfaceIndex != b.interfaceIndex;
+}
+
+// The monitor thread's sockets must be started.
+NetworkPlace lookAtNetwork();
+
+// The unicast packets the interface has received and sent so far; false where
+// the system cannot say.
+bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters);
