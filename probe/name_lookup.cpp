@@ -102,18 +102,20 @@ bool lookUpHost(const char* host, uint32_t& address)
     NameLookups& l = g_lookups;
     if (l.outstanding)
         lookupEnded(0);
+    const RememberedAddress* entry = rememberedFor(host);
+    const bool known = entry != nullptr && entry->name != nullptr;
     if (!l.outstanding) {
         l.name = host;
         l.outstanding = true;
         if (startLookupThread()) {
             SetEvent(l.asked);
-            lookupEnded(kNameLookupWaitMs);
+            lookupEnded(known ? 0 : static_cast<DWORD>(kNameLookupWaitMs));  // a known address serves at once
         } else {
             resolveAskedName();  // no thread to be had: the old way, unbounded
             takeAnswer();
         }
     }
-    const RememberedAddress* entry = rememberedFor(host);
+    entry = rememberedFor(host);
     if (entry == nullptr || entry->name == nullptr)
         return false;
     address = entry->address;

@@ -37,6 +37,20 @@ sleep 0.5
 expect_eq "on the wire, each probe's same 45-byte requests, numbered from 1, valid, with our payload" \
     "$(printf '45 %d %d ok ok\n' 1 1 2 2 3 3 4 4 1 1 2 2 3 3 1 1 2 2 3 3 4 4)" "$(requests_seen)"
 
+# Through the system's ICMP service too, a handshake's success is reported at
+# once, with the requests still out left to finish on their own.
+in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
+start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https-service.log"
+sleep 0.5
+started=$(date +%s%N)
+out=$(in_ns "$LINTORA_WINE" "$PROBE" "$HOST" --icmp-service | tr -d '\r')
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+e2e_log "ICMP service, ICMP dropped, 443 accepts: $out in $elapsed_ms ms"
+check "ICMP service: Connected by the handshake, before the requests out run out their 5 s ($elapsed_ms ms)" \
+    bash -c '[ "${1%% *}" = result=Connected ] && (($2 < 5500))' _ "$out" "$elapsed_ms"
+kill "$LAST_PID" 2>/dev/null
+wait "$LAST_PID" 2>/dev/null || true
+
 # The hosts gone upstream: echo and handshake both go unanswered.
 for address in "${FAR_ADDRESSES[@]}"; do ip -n "$E2E_FAR_NS" addr del "$address/32" dev lo; done
 in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=0

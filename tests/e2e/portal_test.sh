@@ -5,7 +5,7 @@
 # there, and Connected soon after signing in. Also: a network that blocks
 # port 80 but carries echo stays Connected, and the right status with the
 # wrong body is a sign-in page too. What was shown is read from the log and
-# the menu.
+# the menu. Answers in chunks and a server's errors are no sign-in page.
 source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
 PEEK_EXE=$2
@@ -70,6 +70,15 @@ echo wrongbody >"$MODE"
 run_once wrongbody
 expect_eq "status 200 with the wrong body: Broken" "Broken" "$FIRST"
 exit_run wrongbody
+
+# A working network whose web answers come in chunks (a proxy's, a scanner's),
+# or as a server's errors: the check has no quarrel with it.
+for mode in chunked notfound unavailable; do
+    echo "$mode" >"$MODE"
+    run_once "$mode"
+    expect_eq "web answers $mode on a working network: Connected" "Connected" "$FIRST"
+    exit_run "$mode"
+done
 
 # Port 80 blocked (nothing answers there), echo carried: the check has no opinion.
 kill "$web_server"

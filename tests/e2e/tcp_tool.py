@@ -9,11 +9,20 @@
                                    and opens a new one when an answer is late,
                                    as a browser does; prints the exchanges
                                    answered when it ends
+  tcp_tool.py echo-datagrams PORT (in the far namespace) sends every datagram
+                                   received back to its sender
+  tcp_tool.py call ADDRESS PORT SECONDS
+                                   (in the PC's namespace) datagrams only, as a
+                                   call or a QUIC video: 50 a second each way
+                                   for that long; prints the answers received
   tcp_tool.py web MODE_FILE LOG    (in the far namespace) a web server on port 80
                                    that answers every request as MODE_FILE says at
                                    that moment: "portal" redirects to a login page,
                                    "open" serves the check page as the internet does,
-                                   "wrongbody" gives status 200 with another body;
+                                   "wrongbody" gives status 200 with another body,
+                                   "chunked" the check page in chunks, as
+                                   proxies re-send pages, "notfound" 404 and
+                                   "unavailable" 503;
                                    appends "PATH BYTES" (bytes received) to LOG
 """
 import socket
@@ -67,11 +76,42 @@ def chatter(address, port, seconds):
     print(answered)
 
 
+def echo_datagrams(port):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind(("0.0.0.0", int(port)))
+    while True:
+        data, sender = sock.recvfrom(2048)
+        sock.sendto(data, sender)
+
+
+def call(address, port, seconds):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setblocking(False)
+    end = time.monotonic() + float(seconds)
+    answered = 0
+    while time.monotonic() < end:
+        try:
+            sock.sendto(b"voice" * 32, (address, int(port)))
+        except OSError:
+            pass
+        try:
+            while sock.recv(2048):
+                answered += 1
+        except OSError:
+            pass
+        time.sleep(0.02)
+    print(answered)
+
+
 def web(mode_file, log_path):
     answers = {
         "portal": b"HTTP/1.1 302 Found\r\nLocation: http://203.0.113.10/login\r\nContent-Length: 0\r\n\r\n",
         "open": b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 22\r\n\r\nMicrosoft Connect Test",
         "wrongbody": b"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n<html>Welcome</html>",
+        "chunked": b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                   b"a\r\nMicrosoft \r\nc\r\nConnect Test\r\n0\r\n\r\n",
+        "notfound": b"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot found",
+        "unavailable": b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nBusy",
     }
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -102,5 +142,9 @@ if __name__ == "__main__":
         serve(sys.argv[2])
     elif sys.argv[1] == "chatter":
         chatter(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif sys.argv[1] == "echo-datagrams":
+        echo_datagrams(sys.argv[2])
+    elif sys.argv[1] == "call":
+        call(sys.argv[2], sys.argv[3], sys.argv[4])
     elif sys.argv[1] == "web":
         web(sys.argv[2], sys.argv[3])
