@@ -13,6 +13,11 @@
 #                (TCP traffic to a host), and their ends; default interval
 #   router-idle  COUNT outages past the router while idle, and their ends;
 #                interval 10 s
+#   router-call     the same as router-use during a call: datagrams only
+#   router-chatter  the same beside a local program's loopback TCP chatter
+#   router-names    the same with the names from a name server past the
+#                   router that goes with the uplink
+#   router-again    COUNT outages each 8 s after the end of another, in use
 #   switch    COUNT moves of the default route to a second link that leads
 #             nowhere, and back; default interval, idle
 #   stall     COUNT stalls of everything for 5 s while in use
@@ -38,8 +43,18 @@ serve_web() {
     start_bg in_far python3 "$E2E_DIR/tcp_tool.py" serve 8080
 }
 in_use_for() { start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" chatter "${FAR_ADDRESSES[0]}" 8080 "$1" >/dev/null; }
-lose_upstream() { upstream lost; }
-restore_upstream() { upstream back; }
+# in_call_for SECONDS: datagrams only, 50 a second each way.
+in_call_for() {
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" echo-datagrams 5004
+    start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" call "${FAR_ADDRESSES[0]}" 5004 "$1" >/dev/null
+}
+# with_loopback_chatter_for SECONDS: a local program talking to itself over TCP.
+with_loopback_chatter_for() {
+    start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" serve 9090
+    start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" chatter 127.0.0.1 9090 "$1" >/dev/null
+}
+lose_upstream() { upstream lost; [ -z "${NAMES_FAR:-}" ] || name_server lost; }
+restore_upstream() { upstream back; [ -z "${NAMES_FAR:-}" ] || name_server back; }
 start_measured() {  # start_measured CONFIG_LINES: started, Connected, watched
     install_lintora $'[config]\nuse_dialog_message=yes\nmessage_hide_time=0'"${1:+$'\n'$1}"
     start_lintora bench
@@ -126,16 +141,46 @@ lossy-*)
     printf 'probes\t%s\nrequests\t%s\ndropped\t%s\nbroken_rows\t%s\n' "$(($(requests) / 4))" "$(requests)" \
         "$(grep -c dropped "$E2E_WORK/answers.log")" "$(log_rows Broken)" >>"$TSV"
     ;;
-router-use | router-idle)
+router-use | router-idle | router-call | router-chatter | router-names)
     serve_web
-    if [ "$PART" = router-use ]; then
-        start_measured ""
-        in_use_for $((COUNT * 40 + 60))
-    else
-        start_measured "ping_time_interval=10"
+    busy=$((COUNT * 40 + 60))
+    if [ "$PART" = router-names ]; then
+        e2e_far_name_server
+        NAMES_FAR=yes
     fi
+    if [ "$PART" = router-idle ]; then
+        start_measured "ping_time_interval=10"
+    else
+        start_measured ""
+    fi
+    case $PART in
+    router-use | router-names) in_use_for "$busy" ;;
+    router-call) in_call_for "$busy" ;;
+    router-chatter)
+        with_loopback_chatter_for "$busy"
+        in_use_for "$busy"
+        ;;
+    esac
     for _ in $(seq "$COUNT"); do
         sleep "$(random_between 10 20)"  # past the spacing of probes the traffic starts
+        change lost lose_upstream "$BROKEN_TEXT"
+        sleep "$(random_between 2 5)"
+        change restored restore_upstream "$ESTABLISHED_TEXT"
+    done
+    ;;
+router-again)
+    serve_web
+    start_measured ""
+    in_use_for $((COUNT * 50 + 60))
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 10 20)"
+        upstream lost
+        seconds_until_shown "$(now_ms)" "$BROKEN_TEXT" 60 >/dev/null
+        sleep "$(random_between 2 5)"
+        returned=$(now_ms)
+        upstream back
+        seconds_until_shown "$returned" "$ESTABLISHED_TEXT" 60 >/dev/null
+        sleep 8  # after the return is shown
         change lost lose_upstream "$BROKEN_TEXT"
         sleep "$(random_between 2 5)"
         change restored restore_upstream "$ESTABLISHED_TEXT"

@@ -112,12 +112,13 @@ def beyond_the_cable(out):
           "addresses gone and a blackhole route: packets vanish without any answer, while the cable and the "
           "default route stay up), and a move of the default route to a second link that leads nowhere (a "
           "veth pair into a third namespace that forwards nothing, the first link keeping its address). The hosts accept TCP on 443, as real sites "
-          "do. \"In use\" is a TCP exchange with one of the hosts every 0.25 s, a connection kept and a new "
+          "do. Lintora watches the packet counters of the interface that carries the internet. \"In use\" is a TCP exchange with one of the hosts every 0.25 s, a connection kept and a new "
           "one opened when an answer is 2 s late, as a browser does. Each outage or switch starts 10 to 20 s "
           "(switch: 3 to 12 s) after the previous change was shown and ends 2 to 5 s after it was shown.\n")
     rows = [["change", "n", "median (s)", "p95 (s)", "max (s)", "bound or goal (s)"]]
     parts = {name: [l.split("\t") for l in read(f"{out}/{name}.tsv").splitlines() if l.strip()]
-             for name in ("router-use", "router-idle", "switch")}
+             for name in ("router-use", "router-idle", "switch", "router-call", "router-chatter", "router-names",
+                          "router-again")}
     rows.append(latency_row("outage past the router, in use → Broken",
                             [x[1] for x in parts["router-use"] if x[0] == "lost"],
                             "goal: p95 ≤ 10; 1.5 to 2 (traffic watch) + 8 (probe)"))
@@ -127,6 +128,14 @@ def beyond_the_cable(out):
                             [x[1] for x in parts["router-idle"] if x[0] == "lost"], "goal: ≤ 10 + 8 = 18"))
     rows.append(latency_row("its end → Connected", [x[1] for x in parts["router-idle"] if x[0] == "restored"],
                             "5 (retry) + round trip"))
+    for name, what in (("router-call", "during a call (datagrams only, 50 a second each way)"),
+                       ("router-chatter", "in use beside loopback TCP chatter (a local program, every 0.25 s)"),
+                       ("router-names", "in use, the names' server past the router gone with it"),
+                       ("router-again", "in use, 8 s after the end of another")):
+        rows.append(latency_row(f"outage past the router, {what} → Broken",
+                                [x[1] for x in parts[name] if x[0] == "lost"], "goal: p95 ≤ 10"))
+        rows.append(latency_row("its end → Connected", [x[1] for x in parts[name] if x[0] == "restored"],
+                                "goal: p95 ≤ 3"))
     rows.append(latency_row("switch to a dead network → Broken", [x[1] for x in parts["switch"] if x[0] == "switched"],
                             "goal: p95 ≤ 10; 1 (look) + 8 (probe)"))
     rows.append(latency_row("and back → Connected", [x[1] for x in parts["switch"] if x[0] == "back"],
@@ -220,10 +229,11 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
         ticks = int(idle["cpu_ticks"])
         hz = int(idle["clk_tck"])
         device = int(idle.get("device_ticks", "0"))
-        print(f"Connected, default interval (60 s), the change watch looking at the local network once a "
-              f"second and at the TCP counters twice a second, {secs:.0f} s: {ticks} ticks of {1000 // hz} ms "
+        print(f"Connected, default interval (60 s), behind a router (the veth topology), the change watch "
+              f"looking once a second at the local network, the interface that carries the internet and its "
+              f"packet counters (twice a second while they move), {secs:.0f} s: {ticks} ticks of {1000 // hz} ms "
               f"of CPU time (user + system) = {ticks / hz / secs * 100:.4f} % of one core, as /proc counts it "
-              f"for the Lintora process. Under Wine the TCP counters are read by Wine's device process "
+              f"for the Lintora process. Under Wine the counters and the route are read by Wine's device process "
               f"(nsiproxy): {device} ticks there in the same time, {(ticks + device) / hz / secs * 100:.4f} % "
               "with the program's own. The socket calls are partly served by the wineserver, whose time is "
               "shared by every program of the prefix (the helper that watches the status window among them) "

@@ -46,6 +46,8 @@ part lossy-30 "$LOSSY_PROBES" &
 part lossy-50 "$LOSSY_PROBES" &
 (part router-use "$CHANGES"; part stall "$CHANGES") &
 (part router-idle "$CHANGES"; part switch "$CHANGES") &
+(part router-call "$CHANGES"; part router-chatter "$CHANGES") &
+(part router-names "$CHANGES"; part router-again "$CHANGES") &
 part quiet "$IDLE" &
 wait
 

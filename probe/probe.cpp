@@ -371,6 +371,12 @@ LinkState probeHostVia(const char* host, ProbeRoute route)
     return result;
 }
 
+void finishServiceRequests()
+{
+    for (ServiceRequests& set : g_serviceSets)
+        serviceRequestsOver(set, kReplyWaitMs + 1000);
+}
+
 LinkState probeHost(const char* host)
 {
     return probeHostVia(host, ProbeRoute::RawSocketFirst);

@@ -13,5 +13,10 @@ enum class ProbeRoute {
 
 LinkState probeHostVia(const char* host, ProbeRoute route);
 
+// Waits for the ICMP service's requests still under way (at most 6 s each)
+// and closes the service: before a program that probed ends. (Wine's ICMP
+// service stops answering anyone once a program ends with requests out.)
+void finishServiceRequests();
+
 // The numbers of the next request; the monitor thread's alone.
 extern EchoCounters g_echoCounters;

@@ -12,9 +12,6 @@ e2e_init changes
 e2e_far_network
 e2e_start_display
 install_lintora $'[config]\nuse_dialog_message=yes'
-LOG="$APP_DIR/connection-log.csv"
-states() { cat "$LOG" 2>/dev/null | tr -d '\r' | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
-states_are() { [ "$(states)" = "$1" ]; }
 
 # Slow hosts (3 s to answer) make the first probe long; the cable is pulled
 # after its first answer: the probe still finds Connected, and the change

@@ -128,6 +128,26 @@ e2e_far_network() {
 
 in_far() { ip netns exec "$E2E_FAR_NS" "$@"; }
 
+# e2e_far_name_server: the probe hosts' names come from a name server past the
+# router (on the far namespace's loopback), as a provider's do; the PC's hosts
+# file holds none of them. name_server lost|back takes it away and back.
+NAME_SERVER=203.0.113.53
+e2e_far_name_server() {
+    local i=0 host
+    for host in $PROBE_HOSTS; do echo "${FAR_ADDRESSES[$i]} $host"; i=$((i + 1)); done >"$E2E_WORK/names"
+    echo "127.0.0.1 localhost" >"/etc/netns/$E2E_NS/hosts"
+    echo "nameserver $NAME_SERVER" >"/etc/netns/$E2E_NS/resolv.conf"
+    name_server back
+    start_bg in_far python3 "$E2E_DIR/name_server.py" "$NAME_SERVER" "$E2E_WORK/names"
+}
+name_server() {
+    if [ "$1" = lost ]; then
+        ip -n "$E2E_FAR_NS" addr del "$NAME_SERVER/32" dev lo
+    else
+        ip -n "$E2E_FAR_NS" addr add "$NAME_SERVER/32" dev lo
+    fi
+}
+
 # e2e_dead_link: a second link for the PC (ldead, 203.0.113.129/25, beside the
 # hosts' addresses; the program asks its route look about 198.51.100.1) into a
 # third namespace that forwards nothing: packets sent there vanish without an
@@ -230,6 +250,22 @@ install_lintora() {
     mkdir -p "$APP_DIR"
     cp "$LINTORA_EXE" "$APP_DIR/Lintora.exe"
     if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$APP_DIR/config.ini"; fi
+}
+
+# states: the states the connection log shows, in order; states_are TEXT.
+states() { tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
+states_are() { [ "$(states)" = "$1" ]; }
+
+# expect_next STATE LIMIT WHAT: the log's next row shows that state within
+# the limit; says how long it took.
+expect_next() {
+    local from=$SECONDS expected
+    expected="$(states) $1"
+    if wait_until "$2" states_are "${expected# }"; then
+        e2e_log "ok: $3: $1 in $((SECONDS - from)) s"
+    else
+        e2e_fail "$3: $1 not within $2 s"
+    fi
 }
 
 # start_lintora NAME [wine arguments before the program]: starts a copy in the

@@ -12,26 +12,12 @@ e2e_init outage
 e2e_far_network
 e2e_start_display
 install_lintora $'[config]\nuse_dialog_message=no'
-LOG="$APP_DIR/connection-log.csv"
-states() { tr -d '\r' <"$LOG" 2>/dev/null | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
-states_are() { [ "$(states)" = "$1" ]; }
 SERVER=${FAR_ADDRESSES[0]}
 # The hosts are web servers too, as real ones are; one serves the traffic of a computer in use.
 start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
 start_bg in_far python3 "$E2E_DIR/tcp_tool.py" serve 8080
 # use_for SECONDS: the computer in use, in the background.
 use_for() { start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" chatter "$SERVER" 8080 "$1" >/dev/null; }
-# expect_next STATE LIMIT WHAT: the log's next row shows that state within
-# the limit; says how long it took.
-expect_next() {
-    local from=$SECONDS expected
-    expected="$(states) $1"
-    if wait_until "$2" states_are "${expected# }"; then
-        e2e_log "ok: $3: $1 in $((SECONDS - from)) s"
-    else
-        e2e_fail "$3: $1 not within $2 s"
-    fi
-}
 
 start_lintora first
 check "Connected first" wait_until 30 states_are "Connected"

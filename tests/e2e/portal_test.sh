@@ -25,8 +25,6 @@ WEB_LOG="$E2E_WORK/web.log"
 echo portal >"$MODE"
 start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/tcp_tool.py" web "$MODE" "$WEB_LOG"
 web_server=$LAST_PID
-states() { tr -d '\r' <"$LOG" 2>/dev/null | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
-states_are() { [ "$(states)" = "$1" ]; }
 # run_once NAME: a run of its own; its first state, once logged, in $FIRST.
 run_once() {
     rm -f "$LOG"

@@ -6,7 +6,8 @@ source "$(dirname "$0")/harness.sh"
 PROBE=$1
 e2e_init probe
 
-probe() { in_ns "$LINTORA_WINE" "$PROBE" "$@" | tr -d '\r'; }
+# The result and the counters; the time it took is left out.
+probe() { in_ns "$LINTORA_WINE" "$PROBE" "$@" | tr -d '\r' | sed 's/ ms=[0-9]*$//'; }
 HOST=$(echo "$PROBE_HOSTS" | head -n 1)
 
 loopback up

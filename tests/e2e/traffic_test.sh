@@ -12,20 +12,8 @@ e2e_init traffic
 e2e_far_network
 e2e_start_display
 install_lintora $'[config]\nuse_dialog_message=no'
-LOG="$APP_DIR/connection-log.csv"
-states() { tr -d '\r' <"$LOG" 2>/dev/null | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
-states_are() { [ "$(states)" = "$1" ]; }
 SERVER=${FAR_ADDRESSES[0]}
-NAME_SERVER=203.0.113.53
-
-# The names come from a name server past the router, as a provider's do; the
-# hosts file holds none of them.
-echo "127.0.0.1 localhost" >"/etc/netns/$E2E_NS/hosts"
-i=0
-for host in $PROBE_HOSTS; do echo "${FAR_ADDRESSES[$i]} $host"; i=$((i + 1)); done >"$E2E_WORK/names"
-echo "nameserver $NAME_SERVER" >"/etc/netns/$E2E_NS/resolv.conf"
-ip -n "$E2E_FAR_NS" addr add "$NAME_SERVER/32" dev lo
-start_bg in_far python3 "$E2E_DIR/name_server.py" "$NAME_SERVER" "$E2E_WORK/names"
+e2e_far_name_server
 # The hosts are web servers too; one also serves a download's and a call's traffic.
 start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
 start_bg in_far python3 "$E2E_DIR/tcp_tool.py" serve 8080
@@ -36,21 +24,7 @@ start_bg in_ns python3 "$E2E_DIR/tcp_tool.py" serve 9090
 # outage lost|back: the provider gone, its name server with it.
 outage() {
     upstream "$1"
-    if [ "$1" = lost ]; then
-        ip -n "$E2E_FAR_NS" addr del "$NAME_SERVER/32" dev lo
-    else
-        ip -n "$E2E_FAR_NS" addr add "$NAME_SERVER/32" dev lo
-    fi
-}
-# expect_next STATE LIMIT WHAT: the log's next row shows that state within the limit.
-expect_next() {
-    local from=$SECONDS expected
-    expected="$(states) $1"
-    if wait_until "$2" states_are "${expected# }"; then
-        e2e_log "ok: $3: $1 in $((SECONDS - from)) s"
-    else
-        e2e_fail "$3: $1 not within $2 s"
-    fi
+    name_server "$1"
 }
 # while_in_use WHAT COMMAND...: the PC busy with the command in the background;
 # an outage past the router begins just after a probe, and ends.

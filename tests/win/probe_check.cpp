@@ -1,10 +1,12 @@
 // Runs one probe and prints what came of it, for the network tests:
 //   probe_check HOST [--icmp-service] [--first N]
-// prints "result=Connected|Broken first=N next=N", N being the request
-// counters before and after the probe.
+// prints "result=Connected|Broken first=N next=N ms=N", N being the request
+// counters before and after the probe, and the milliseconds it took to decide.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <windows.h>
 
 #include "probe/probe_route.h"
 
@@ -22,9 +24,13 @@ int main(int argc, char** argv)
             g_echoCounters.identifier = g_echoCounters.sequence = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     }
     const uint32_t first = g_echoCounters.identifier;
+    const DWORD start = GetTickCount();
     const LinkState result = probeHostVia(argv[1], route);
-    std::printf("result=%s first=%u next=%u\n", result == Connected ? "Connected" : "Broken",
-                static_cast<unsigned>(first), static_cast<unsigned>(g_echoCounters.identifier));
+    const DWORD elapsed = GetTickCount() - start;
+    std::printf("result=%s first=%u next=%u ms=%lu\n", result == Connected ? "Connected" : "Broken",
+                static_cast<unsigned>(first), static_cast<unsigned>(g_echoCounters.identifier),
+                static_cast<unsigned long>(elapsed));
     std::fflush(stdout);
+    finishServiceRequests();
     return 0;
 }
