@@ -174,13 +174,10 @@ router-again)
     in_use_for $((COUNT * 50 + 60))
     for _ in $(seq "$COUNT"); do
         sleep "$(random_between 10 20)"
-        upstream lost
-        seconds_until_shown "$(now_ms)" "$BROKEN_TEXT" 60 >/dev/null
+        change first_lost lose_upstream "$BROKEN_TEXT"
         sleep "$(random_between 2 5)"
-        returned=$(now_ms)
-        upstream back
-        seconds_until_shown "$returned" "$ESTABLISHED_TEXT" 60 >/dev/null
-        sleep 8  # after the return is shown
+        change first_restored restore_upstream "$ESTABLISHED_TEXT"
+        sleep 8  # after the return was shown
         change lost lose_upstream "$BROKEN_TEXT"
         sleep "$(random_between 2 5)"
         change restored restore_upstream "$ESTABLISHED_TEXT"

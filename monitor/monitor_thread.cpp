@@ -17,7 +17,7 @@ namespace {
 enum : DWORD {
     // How often the wait looks at the local network. The system's change
     // notifications are not used: they do not exist on every version, and
-    // never fire under Wine. The traffic is looked at as often, and twice as
+    // never fire under Wine. The traffic is looked at as often, and more
     // often while it moves.
     kNetworkLookMs = 1000,
     // A look that comes this much later than asked means the machine slept:

@@ -34,7 +34,7 @@ uint32_t localRouteAddress()
     return found ? local.sin_addr.s_addr : 0;
 }
 
-// iphlpapi's functions, looked up once (a look comes up to twice a second).
+// iphlpapi's functions, looked up once (a look comes up to four times a second).
 // GetIfEntry2 (64-bit counters) from Vista on; GetIfEntry on XP.
 struct InterfaceFunctions {
     bool lookedUp;

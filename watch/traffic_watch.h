@@ -14,8 +14,9 @@
 #include "core/link_state.h"
 
 enum : uint32_t {
-    // How often the counters are looked at while they move, and while they stand still.
-    kTrafficLookMs = 500,
+    // How often the counters are looked at while they move (often, so that
+    // answers that stop are seen soon after the 1.5 s), and while they stand still.
+    kTrafficLookMs = 250,
     kQuietLookMs = 1000,
     // How long nothing may come back while something goes out.
     kSilenceMs = 1500,

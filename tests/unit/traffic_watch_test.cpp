@@ -14,7 +14,7 @@ std::string watch(TrafficWatch& w, const std::string& script, LinkState shown, u
 {
     std::string calls;
     for (size_t n = 0; n < script.size(); ++n) {
-        clock += kTrafficLookMs;
+        clock += 500;
         if (script[n] == 'b' || script[n] == 'o')
             c.out += 3;
         if (script[n] == 'b' || script[n] == 'i')
