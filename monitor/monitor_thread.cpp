@@ -20,6 +20,10 @@ enum : DWORD {
     // never fire under Wine. The traffic is looked at as often, and more
     // often while it moves.
     kNetworkLookMs = 1000,
+    // And at the interface that carries the internet, which costs more.
+    kInterfaceLookMs = 10000,
+    // A look due this soon is made now, with the others.
+    kLookSlackMs = 20,
     // A look that comes this much later than asked means the machine slept:
     // the tick count goes on through sleep, and the thread did not run.
     kSleptMs = 10000,
@@ -79,18 +83,43 @@ bool signInPageSeen(void*)
     return g_signInPage;
 }
 
-// What one look between probes finds that calls for a probe now: the
-// traffic, and once a second the network itself (another local address, or
-// another interface carrying the internet).
-bool lookCallsForProbe(DWORD now, bool withNetwork)
+// When each kind of look was last made.
+struct LookTimes {
+    DWORD counters, network, interface;
+};
+
+// Whether a look made every `interval` is due; a little early is as good.
+bool lookDue(DWORD last, DWORD interval, DWORD now)
+{
+    return now - last + kLookSlackMs >= interval;
+}
+
+DWORD timeUntilLook(DWORD last, DWORD interval, DWORD now)
+{
+    return lookDue(last, interval, now) ? 0 : interval - (now - last);
+}
+
+// What the looks that are due find that calls for a probe now: the traffic
+// (often while it moves, seldom while it stands still), another local
+// address once a second, and another interface carrying the internet every
+// 10 s.
+bool lookCallsForProbe(LookTimes& looks, DWORD now)
 {
     TrafficCounters counters;
-    if (readInterfaceCounters(g_network.interfaceIndex, counters) &&
-        trafficCallsForProbe(g_traffic, counters, g_reported, now))
-        return true;
-    if (!withNetwork)
+    if (lookDue(looks.counters, nextTrafficLookMs(g_traffic), now)) {
+        looks.counters = now;
+        if (readInterfaceCounters(g_network.interfaceIndex, counters) &&
+            trafficCallsForProbe(g_traffic, counters, g_reported, now))
+            return true;
+    }
+    if (!lookDue(looks.network, kNetworkLookMs, now))
         return false;
-    g_network = lookAtNetwork();
+    looks.network = now;
+    g_network.localAddress = localRouteAddress();
+    if (lookDue(looks.interface, kInterfaceLookMs, now)) {
+        looks.interface = now;
+        g_network.interfaceIndex = g_network.localAddress != 0 ? internetInterface() : 0;
+    }
     return g_network != g_probedNetwork;
 }
 
@@ -104,11 +133,15 @@ void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
     DWORD now = start;
-    DWORD networkLookedAt = start;
+    LookTimes looks = {start, start, start};
     while (now - start < milliseconds) {
-        const DWORD left = milliseconds - (now - start);
-        const DWORD next = nextTrafficLookMs(g_traffic);
-        const DWORD slice = left < next ? left : next;
+        DWORD slice = milliseconds - (now - start);
+        const DWORD untilCounters = timeUntilLook(looks.counters, nextTrafficLookMs(g_traffic), now);
+        const DWORD untilNetwork = timeUntilLook(looks.network, kNetworkLookMs, now);
+        if (untilCounters < slice)
+            slice = untilCounters;
+        if (untilNetwork < slice)
+            slice = untilNetwork;
         if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0)
             return;
         const DWORD sliceStart = now;
@@ -117,10 +150,7 @@ void waitForMonitor(uint32_t milliseconds, void*)
             InterlockedIncrement(&g_app.resumeCount);
             return;
         }
-        const bool withNetwork = now - networkLookedAt >= kNetworkLookMs - kTrafficLookMs / 2;
-        if (withNetwork)
-            networkLookedAt = now;
-        if (lookCallsForProbe(now, withNetwork))
+        if (lookCallsForProbe(looks, now))
             return;
     }
 }

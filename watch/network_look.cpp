@@ -13,6 +13,8 @@ namespace {
 // route like any other outside address, and no host's.
 const u_long kOutsideAddress = 0xC6336401;  // 198.51.100.1
 
+} // namespace
+
 // The local address the system would send from to the outside address.
 // A connect on a datagram socket sends nothing; it only asks the system. A
 // fresh socket each time: a socket connected again keeps the source address
@@ -33,6 +35,8 @@ uint32_t localRouteAddress()
     closesocket(sock);
     return found ? local.sin_addr.s_addr : 0;
 }
+
+namespace {
 
 // iphlpapi's functions, looked up once (a look comes up to four times a second).
 // GetIfEntry2 (64-bit counters) from Vista on; GetIfEntry on XP.
@@ -59,13 +63,18 @@ const InterfaceFunctions& interfaceFunctions()
 
 } // namespace
 
+uint32_t internetInterface()
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    DWORD index = 0;
+    return f.bestInterface != nullptr && f.bestInterface(htonl(kOutsideAddress), &index) == NO_ERROR ? index : 0;
+}
+
 NetworkPlace lookAtNetwork()
 {
     NetworkPlace place = {localRouteAddress(), 0};
-    const InterfaceFunctions& f = interfaceFunctions();
-    DWORD index = 0;
-    if (place.localAddress != 0 && f.bestInterface != nullptr && f.bestInterface(htonl(kOutsideAddress), &index) == NO_ERROR)
-        place.interfaceIndex = index;
+    if (place.localAddress != 0)
+        place.interfaceIndex = internetInterface();
     return place;
 }
 

@@ -19,8 +19,14 @@ inline bool operator!=(const NetworkPlace& a, const NetworkPlace& b)
     return a.localAddress != b.localAddress || a.interfaceIndex != b.interfaceIndex;
 }
 
-// The monitor thread's sockets must be started.
+// Both at once; the monitor thread's sockets must be started.
 NetworkPlace lookAtNetwork();
+
+// The local address alone: cheap enough for every second. The interface costs
+// more (the system reads its whole route table), and changes without the
+// address only when two adapters share a network.
+uint32_t localRouteAddress();
+uint32_t internetInterface();
 
 // The unicast packets the interface has received and sent so far; false where
 // the system cannot say.

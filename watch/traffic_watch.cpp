@@ -57,7 +57,7 @@ bool trafficCallsForProbe(TrafficWatch& watch, TrafficCounters now, LinkState sh
         watch.armed = true;
     } else if (wentOut && !watch.unanswered) {
         watch.unanswered = true;
-        watch.unansweredSinceMs = watch.lastLookMs;
+        watch.unansweredSinceMs = nowMs - watch.lastLookMs > kLongestUnseenMs ? nowMs - kLongestUnseenMs : watch.lastLookMs;
     }
     watch.lastLookMs = nowMs;
     return shown == Connected ? silenceCallsForProbe(watch, nowMs) : returnCallsForProbe(watch, cameIn, nowMs);

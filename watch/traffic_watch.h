@@ -15,9 +15,13 @@
 
 enum : uint32_t {
     // How often the counters are looked at while they move (often, so that
-    // answers that stop are seen soon after the 1.5 s), and while they stand still.
+    // answers that stop are seen soon after the 1.5 s), and while they stand
+    // still (seldom: under Wine each look costs a millisecond of two processes).
     kTrafficLookMs = 250,
-    kQuietLookMs = 1000,
+    kQuietLookMs = 10000,
+    // What is seen going out after a quiet spell counts as sent at most this
+    // long before the look that saw it.
+    kLongestUnseenMs = 1000,
     // How long nothing may come back while something goes out.
     kSilenceMs = 1500,
     // At most one probe started by silence in this time, and one by returning traffic.

@@ -70,7 +70,20 @@ TEST(TrafficWatch, AProbeStartedByReturningTrafficDoesNotDelayTheNextStartedBySi
     EXPECT_EQ(watch(w, ".bbbooooo", Connected, clock, c), "7") << "an outage 4 s after the return";
 }
 
-TEST(TrafficWatch, LooksComeTwiceAsOftenWhileTheCountersMove)
+TEST(TrafficWatch, WhatIsSeenGoingOutAfterAQuietSpellGetsItsTimeToBeAnswered)
+{
+    TrafficWatch w = {};
+    TrafficCounters c = {1, 1};
+    trafficCallsForProbe(w, c, Connected, 0);
+    ++c.in, ++c.out;
+    trafficCallsForProbe(w, c, Connected, 250);
+    ++c.out;
+    EXPECT_FALSE(trafficCallsForProbe(w, c, Connected, 5250)) << "5 s after the last look, but only just seen";
+    EXPECT_FALSE(trafficCallsForProbe(w, c, Connected, 5500));
+    EXPECT_TRUE(trafficCallsForProbe(w, c, Connected, 5750)) << "1.5 s from at most 1 s before it was seen";
+}
+
+TEST(TrafficWatch, LooksComeOftenWhileTheCountersMoveAndSeldomWhileTheyStandStill)
 {
     TrafficWatch w = {};
     uint32_t clock = 0;
