@@ -35,7 +35,7 @@ bool returnCallsForProbe(TrafficWatch& watch, bool cameIn, uint32_t nowMs)
 void restartTrafficWatch(TrafficWatch& watch)
 {
     watch.started = false;
-    watch.moving = false;
+    watch.moving = true;  // unknown yet: the first looks come soon
 }
 
 bool trafficCallsForProbe(TrafficWatch& watch, TrafficCounters now, LinkState shown, uint32_t nowMs)

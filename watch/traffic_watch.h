@@ -16,9 +16,9 @@
 enum : uint32_t {
     // How often the counters are looked at while they move (often, so that
     // answers that stop are seen soon after the 1.5 s), and while they stand
-    // still (seldom: under Wine each look costs a millisecond of two processes).
+    // still (a stream that starts is seen within a second).
     kTrafficLookMs = 250,
-    kQuietLookMs = 10000,
+    kQuietLookMs = 1000,
     // What is seen going out after a quiet spell counts as sent at most this
     // long before the look that saw it.
     kLongestUnseenMs = 1000,

@@ -93,6 +93,8 @@ TEST(TrafficWatch, LooksComeOftenWhileTheCountersMoveAndSeldomWhileTheyStandStil
     EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs));
     watch(w, ".", Connected, clock, c);
     EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kQuietLookMs));
+    restartTrafficWatch(w);
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs)) << "after a probe, traffic already flowing is seen soon";
 }
 
 TEST(TrafficWatch, WhileBrokenAnswersComingInCallForAProbeEveryTenSecondsAtMost)
