@@ -100,9 +100,9 @@ DWORD timeUntilLook(DWORD last, DWORD interval, DWORD now)
 }
 
 // What the looks that are due find that calls for a probe now: the traffic
-// (often while it moves, seldom while it stands still), another local
-// address once a second, and another interface carrying the internet every
-// 10 s.
+// (four times a second while it moves, once a second while it stands still),
+// another local address once a second, and another interface carrying the
+// internet every 10 s.
 bool lookCallsForProbe(LookTimes& looks, DWORD now)
 {
     TrafficCounters counters;
