@@ -65,5 +65,9 @@ bool trafficCallsForProbe(TrafficWatch& watch, TrafficCounters now, LinkState sh
 
 uint32_t nextTrafficLookMs(const TrafficWatch& watch)
 {
-    return watch.moving ? static_cast<uint32_t>(kTrafficLookMs) : static_cast<uint32_t>(kQuietLookMs);
+    // A stream whose answers are awaited is looked at often even when it
+    // pauses (TCP backs off before it tries again), so that its silence is
+    // seen when it is due.
+    const bool awaited = watch.unanswered && watch.armed;
+    return watch.moving || awaited ? static_cast<uint32_t>(kTrafficLookMs) : static_cast<uint32_t>(kQuietLookMs);
 }

@@ -16,9 +16,10 @@
 enum : uint32_t {
     // How often the counters are looked at while they move (often, so that
     // answers that stop are seen soon after the 1.5 s), and while they stand
-    // still (a stream that starts is seen within a second).
+    // still (a stream that starts is seen within 2 s; each look costs the
+    // system a round trip to its network driver).
     kTrafficLookMs = 250,
-    kQuietLookMs = 1000,
+    kQuietLookMs = 2000,
     // What is seen going out after a quiet spell counts as sent at most this
     // long before the look that saw it.
     kLongestUnseenMs = 1000,
@@ -57,5 +58,6 @@ void restartTrafficWatch(TrafficWatch& watch);
 // then counted as started by the traffic.
 bool trafficCallsForProbe(TrafficWatch& watch, TrafficCounters now, LinkState shown, uint32_t nowMs);
 
-// How long until the next look: sooner while the counters move.
+// How long until the next look: sooner while the counters move, and while
+// something that went out waits for its answer.
 uint32_t nextTrafficLookMs(const TrafficWatch& watch);

@@ -93,6 +93,10 @@ TEST(TrafficWatch, LooksComeOftenWhileTheCountersMoveAndSeldomWhileTheyStandStil
     EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs));
     watch(w, ".", Connected, clock, c);
     EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kQuietLookMs));
+    watch(w, "bo.", Connected, clock, c);
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs)) << "a stream paused with its answer awaited";
+    watch(w, "i.", Connected, clock, c);
+    EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kQuietLookMs)) << "answered";
     restartTrafficWatch(w);
     EXPECT_EQ(nextTrafficLookMs(w), uint32_t(kTrafficLookMs)) << "after a probe, traffic already flowing is seen soon";
 }
