@@ -2,9 +2,10 @@
 # program under test, and its status window watched from outside.
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/harness.sh"
 
-# The i686 release where 32-bit Wine runs.
+# The i686 release where 32-bit Wine runs, or the copy LINTORA_BENCH_EXE names
+# (one build measured while the tree is rebuilt).
 choose_program_under_test >/dev/null
-LINTORA_EXE=$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe
+LINTORA_EXE=${LINTORA_BENCH_EXE:-$SOURCE_DIR/build/$LINTORA_TREE/Lintora.exe}
 PEEK_EXE=$SOURCE_DIR/build/$LINTORA_TREE/tests/e2e/lintora_peek.exe
 
 BROKEN_TEXT="Internet connection is broken."
@@ -20,12 +21,12 @@ watch_status() {
 }
 
 # seconds_until_shown T0_MS TEXT LIMIT_SECONDS: how long after T0 the window
-# showed TEXT (waiting for it up to the limit), or "missed".
+# showed a text that begins with TEXT (waiting for it up to the limit), or "missed".
 seconds_until_shown() {
     local seen="" deadline=$((SECONDS + $3))
     while [ -z "$seen" ] && [ $SECONDS -lt $deadline ]; do
         seen=$(awk -v t0="$1" -v text="$2" '{ sub(/\r$/, "") }
-            $1 >= t0 && substr($0, index($0, " ") + 1) == "shown " text { print $1; exit }' "$E2E_WORK/watch.log")
+            $1 >= t0 && index(substr($0, index($0, " ") + 1), "shown " text) == 1 { print $1; exit }' "$E2E_WORK/watch.log")
         [ -z "$seen" ] && sleep 0.05
     done
     if [ -z "$seen" ]; then echo missed; else awk -v a="$seen" -v b="$1" 'BEGIN { printf "%.3f", (a - b) / 1000 }'; fi

@@ -27,12 +27,12 @@ struct AppState {
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
-    bool signInPage;                    // Broken shown because a sign-in page is in the way; UI thread only
+    BreakCause shownCause;              // where the break is, while Broken; UI thread only
     // Set by the user interface thread, read by the monitor: resumes from
     // sleep so far, and the event that cuts the monitor's wait short.
     volatile LONG resumeCount;
     HANDLE monitorWake;                 // made before the monitor thread starts
-    ULONGLONG shownSince;               // when the state shown began (UTC, 100 ns since 1601); 0 until the first probe
+    ULONGLONG shownSince;               // when the state (or cause) shown began (UTC, 100 ns since 1601); 0 until the first probe
 };
 
 extern AppState g_app;

@@ -7,6 +7,23 @@ enum LinkState { Connected = 0, Broken = 1 };
 // The one text of a state: the notification icon's tip and the status message.
 const char* linkStateText(LinkState state);
 
+// Where the break is, when Broken; NoCause while Connected.
+enum BreakCause {
+    NoCause = 0,
+    NoNetwork,        // no local address toward the internet: cable out, Wi-Fi off
+    RouterSilent,     // the default gateway does not answer
+    ProviderDown,     // the gateway answers, the hosts beyond it do not
+    NamesUnanswered,  // the hosts answer, their names are not answered
+    SignInPage,       // a sign-in page is in the way
+    kBreakCauses
+};
+
+// The line under the Broken text in the tip and the status window; "" for NoCause.
+const char* breakCauseText(BreakCause cause);
+
+// The log's cause column: "router", "sign-in page"; "" for NoCause.
+const char* breakCauseName(BreakCause cause);
+
 // The icon group of a state, which is also the notification icon's identifier.
 int linkStateIconId(LinkState state);
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "core/link_state.h"
+
 enum PrivateMessage : UINT {
     // From the shell: mouse events over the notification icon, the mouse message in lParam.
     WM_TRAYNOTIFY = WM_USER + 1,
@@ -12,6 +14,17 @@ enum PrivateMessage : UINT {
 };
 
 enum LinkStateFlags : LPARAM {
-    kLinkStateFirst = 1,       // the first state found at start-up (else a change)
-    kLinkStateSignInPage = 2,  // Broken because a sign-in page is in the way
+    kLinkStateFirst = 1,     // the first state found at start-up (else a change)
+    kLinkStateCauseShift = 8,  // the BreakCause, in the bits from here on
 };
+
+inline LPARAM linkStateFlags(bool first, BreakCause cause)
+{
+    return (first ? LPARAM(kLinkStateFirst) : 0) | (LPARAM(cause) << kLinkStateCauseShift);
+}
+
+inline BreakCause breakCauseOfFlags(LPARAM flags)
+{
+    const LPARAM cause = (flags >> kLinkStateCauseShift) & 0xFF;
+    return cause < kBreakCauses ? static_cast<BreakCause>(cause) : NoCause;
+}

@@ -37,6 +37,17 @@ bool endsWithLineBreak(HANDLE file, DWORD size)
     return ReadFile(file, &byte, 1, &read, &last) && read == 1 && byte == '\n';
 }
 
+// A log begun before the cause column: it keeps three columns until it is
+// set aside, so that no file mixes the two.
+bool hasThreeColumns(HANDLE file, DWORD size)
+{
+    char start[64];
+    OVERLAPPED first = {};
+    DWORD read = 0;
+    const DWORD wanted = size < sizeof start ? size : sizeof start;
+    return ReadFile(file, start, wanted, &read, &first) && startsWithThreeColumnHeader(start, read);
+}
+
 // Readers (a spreadsheet showing the log) may keep it open meanwhile.
 HANDLE openForAppending(const wchar_t* path)
 {
@@ -72,9 +83,13 @@ bool appendLine(HANDLE& file, const wchar_t* path, const char* line)
         if (file == INVALID_HANDLE_VALUE || size == INVALID_FILE_SIZE)
             return false;
     }
+    char row[kLogRowSize];
+    copyText(row, line);
+    if (size > 0 && hasThreeColumns(file, size))
+        dropCauseColumn(row);
     SetFilePointer(file, 0, nullptr, FILE_END);
     const bool startsCleanly = size == 0 ? write(file, kLogHeader) : endsWithLineBreak(file, size) || write(file, "\r\n");
-    return startsCleanly && write(file, line);
+    return startsCleanly && write(file, row);
 }
 
 // Rows not written yet, oldest first; the user interface thread's alone.
@@ -115,13 +130,13 @@ bool connectionLogPath(wchar_t (&path)[kTextBufferSize])
     return pathBesideConfig(path, kLogFileName);
 }
 
-void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG now)
+void logShownState(LinkState state, BreakCause cause, long long secondsInPrevious, ULONGLONG now)
 {
     LocalTime time;
     SYSTEMTIME local;
     localTimeOf(now, time, local);
     char row[kLogRowSize];
-    formatLogRow(row, time, state, secondsInPrevious);
+    formatLogRow(row, time, state, secondsInPrevious, cause);
     keepRow(g_kept, row);
     writeKeptRows();
 }

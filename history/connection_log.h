@@ -11,11 +11,12 @@
 // The log's full path; false where there is no settings folder (no log then).
 bool connectionLogPath(wchar_t (&path)[kTextBufferSize]);
 
-// Appends the row of a state shown now; secondsInPrevious is how long the
-// state shown before lasted, or kNoPreviousState for the first of a run.
+// Appends the row of a state (or a cause of Broken) shown now;
+// secondsInPrevious is how long the row before lasted, or kNoPreviousState
+// for the first of a run.
 // A row that cannot be written now (the file busy, read-only, the disk full)
 // is kept, with its time, and written before the next one that can be.
-void logShownState(LinkState state, long long secondsInPrevious, ULONGLONG utcNow);
+void logShownState(LinkState state, BreakCause cause, long long secondsInPrevious, ULONGLONG utcNow);
 
 // Whether rows wait to be written; the main window then retries once a minute.
 bool logHasKeptRows();

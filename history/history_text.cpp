@@ -4,7 +4,8 @@
 
 #include "core/text.h"
 
-const char kLogHeader[] = "time,state,seconds_in_previous_state\r\n";
+const char kLogHeader[] = "time,state,seconds_in_previous_state,cause\r\n";
+const char kThreeColumnLogHeader[] = "time,state,seconds_in_previous_state\r\n";
 
 namespace {
 
@@ -27,7 +28,8 @@ void appendUtcOffset(char (&row)[kLogRowSize], int minutes)
 
 } // namespace
 
-void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious)
+void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
+                  BreakCause cause)
 {
     row[0] = '\0';
     appendDecimal(row, time.year);
@@ -45,7 +47,22 @@ void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState sta
     appendText(row, state == Connected ? ",Connected," : ",Broken,");
     if (secondsInPrevious != kNoPreviousState)
         appendDecimal(row, static_cast<long>(secondsInPrevious));
+    appendText(row, ",");
+    appendText(row, breakCauseName(cause));
     appendText(row, "\r\n");
+}
+
+bool startsWithThreeColumnHeader(const char* start, std::size_t size)
+{
+    const std::size_t headerSize = std::strlen(kThreeColumnLogHeader);
+    return size >= headerSize && std::memcmp(start, kThreeColumnLogHeader, headerSize) == 0;
+}
+
+void dropCauseColumn(char (&row)[kLogRowSize])
+{
+    char* comma = std::strrchr(row, ',');
+    if (comma != nullptr && std::strchr(row, ',') != comma)
+        copyText(comma, kLogRowSize - static_cast<std::size_t>(comma - row), "\r\n");
 }
 
 int utcOffsetMinutes(long long localMinusUtcUnits)
@@ -71,9 +88,19 @@ void formatSince(char* text, std::size_t size, bool today, const char* date, con
     appendText(text, size, clock);
 }
 
-void formatTip(char (&tip)[kTipSize], const char* stateText, const char* since)
+void formatTip(char (&tip)[kTipSize], const char* stateText, const char* cause, const char* since)
 {
     copyText(tip, stateText);
+    if (cause[0] != '\0') {
+        appendText(tip, "\n");
+        appendText(tip, cause);
+        // The time only whole, after the cause.
+        if (since[0] != '\0' && std::strlen(tip) + 2 + std::strlen(since) < kTipSize) {
+            appendText(tip, ", ");
+            appendText(tip, since);
+        }
+        return;
+    }
     // A second line only where at least its first character fits.
     if (since[0] != '\0' && std::strlen(tip) + 2 < kTipSize) {
         appendText(tip, "\n");

@@ -14,7 +14,7 @@ struct LocalTime {
     int utcOffsetMinutes;  // east of Greenwich positive
 };
 
-enum : std::size_t { kLogRowSize = 96, kTipSize = 64 };
+enum : std::size_t { kLogRowSize = 96, kTipSize = 128 };
 enum : uint32_t { kMaxLogBytes = 1u << 20 };
 enum : long long { kNoPreviousState = -1 };
 
@@ -22,12 +22,22 @@ enum : long long { kNoPreviousState = -1 };
 // minutes: rounded to the nearest, east and west alike.
 int utcOffsetMinutes(long long localMinusUtcUnits);
 
-// The first line of a new log, CR LF included.
+// The first line of a new log, CR LF included; and that of logs written
+// before the cause column, which keep their three columns until they are set
+// aside.
 extern const char kLogHeader[];
+extern const char kThreeColumnLogHeader[];
 
-// "2026-12-07T16:05:09+01:00,Connected,3600" and CR LF; the last field is
-// empty for kNoPreviousState.
-void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious);
+// "2026-12-07T16:05:09+01:00,Broken,3600,router" and CR LF; the seconds are
+// empty for kNoPreviousState, the cause for NoCause.
+void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
+                  BreakCause cause);
+
+// Whether a file's first bytes are the three-column header.
+bool startsWithThreeColumnHeader(const char* start, std::size_t size);
+
+// A row as a three-column log wants it: without its cause.
+void dropCauseColumn(char (&row)[kLogRowSize]);
 
 // Whether a file of fileBytes must first be set aside so that appending
 // appendBytes keeps it within kMaxLogBytes.
@@ -37,6 +47,7 @@ bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes);
 // day: date and clock as the user's locale writes them.
 void formatSince(char* text, std::size_t size, bool today, const char* date, const char* clock);
 
-// The state's text whole, then on a second line as much of since as fits
-// the tip's 64 characters; the state's text alone when since is empty.
-void formatTip(char (&tip)[kTipSize], const char* stateText, const char* since);
+// The state's text whole, then on a second line the cause's text followed by
+// ", " and since where the whole fits the tip's 128 characters; without a
+// cause, as much of since as fits. The state's text alone when both are empty.
+void formatTip(char (&tip)[kTipSize], const char* stateText, const char* cause, const char* since);

@@ -16,9 +16,23 @@ bool noticeResume(const MonitorHooks& hooks, MonitorState& state)
     return true;
 }
 
-bool isSignInPage(const MonitorHooks& hooks, LinkState result)
+ProbeFindings findingsOf(const MonitorHooks& hooks, LinkState answer)
 {
-    return result == Broken && hooks.signInPage != nullptr && hooks.signInPage(hooks.context);
+    if (hooks.findings != nullptr)
+        return hooks.findings(hooks.context);
+    const ProbeFindings known = {true, answer == Connected, false, false};
+    return known;
+}
+
+// Where the hosts' silence comes from: the cheapest evidence first, and the
+// gateway's echo only when nothing else tells.
+BreakCause causeOfSilence(const MonitorHooks& hooks, const ProbeFindings& found)
+{
+    if (!found.localAddress)
+        return NoNetwork;
+    if (hooks.askGateway != nullptr && hooks.askGateway(hooks.context) == GatewayAnswer::Silent)
+        return RouterSilent;
+    return ProviderDown;
 }
 
 bool graceOver(const MonitorHooks& hooks, const MonitorState& state)
@@ -33,35 +47,53 @@ uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs)
     return previous == Broken ? static_cast<uint32_t>(kBrokenRetryMs) : pingIntervalMs;
 }
 
+Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, uint32_t& namesFailedInRow)
+{
+    const ProbeFindings found = findingsOf(hooks, answer);
+    namesFailedInRow = found.hostsAnswered && found.namesFailed ? namesFailedInRow + 1 : 0;
+    if (found.signInPage)
+        return {Broken, SignInPage};
+    if (answer == Broken && !found.hostsAnswered)
+        return {Broken, causeOfSilence(hooks, found)};
+    if (namesFailedInRow >= kNameFailuresForBroken)
+        return {Broken, NamesUnanswered};
+    return {answer, answer == Broken ? ProviderDown : NoCause};
+}
+
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)
 {
     MonitorState state = {};
     if (hooks.resumeCount != nullptr)
         state.resumesSeen = hooks.resumeCount(hooks.context);
-    state.shown = hooks.probe(pickProbeHost(generator), hooks.context);
-    state.signInShown = isSignInPage(hooks, state.shown);
-    hooks.report(state.shown, true, hooks.context);
+    const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
+    const Verdict verdict = judgeProbe(hooks, answer, state.namesFailedInRow);
+    state.shown = verdict.state;
+    state.cause = verdict.cause;
+    hooks.report(state.shown, state.cause, true, hooks.context);
     return state;
 }
 
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state)
 {
-    const uint32_t pause = state.resumeGrace ? static_cast<uint32_t>(kBrokenRetryMs)
-                                             : pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
+    const bool soon = state.resumeGrace || state.namesFailedInRow > 0;
+    const uint32_t pause = soon ? static_cast<uint32_t>(kBrokenRetryMs)
+                                : pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
     hooks.sleep(pause, hooks.context);
     noticeResume(hooks, state);  // a resume cut the wait short: probe now
-    const LinkState result = hooks.probe(pickProbeHost(generator), hooks.context);
+    const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
     if (noticeResume(hooks, state))
         return state;  // the probe spanned a suspend: its answer means nothing
     if (state.resumeGrace && graceOver(hooks, state))
         state.resumeGrace = false;
-    if (result == Broken && state.resumeGrace)
+    if (answer == Broken && state.resumeGrace)
+        return state;  // nothing more is asked of a network still waking
+    const Verdict verdict = judgeProbe(hooks, answer, state.namesFailedInRow);
+    if (verdict.state == Broken && state.resumeGrace)
         return state;
-    const bool signIn = isSignInPage(hooks, result);
-    if (result != state.shown || signIn != state.signInShown) {
-        hooks.report(result, false, hooks.context);
-        state.shown = result;
-        state.signInShown = signIn;
+    if (verdict.state != state.shown || verdict.cause != state.cause) {
+        hooks.report(verdict.state, verdict.cause, false, hooks.context);
+        state.shown = verdict.state;
+        state.cause = verdict.cause;
     }
     return state;
 }

@@ -15,6 +15,8 @@
 namespace {
 
 enum : DWORD {
+    // How long the default gateway has to answer its one echo request.
+    kGatewayWaitMs = 1000,
     // How often the wait looks at the local network. The system's change
     // notifications are not used: they do not exist on every version, and
     // never fire under Wine. The traffic is looked at as often, and more
@@ -40,19 +42,29 @@ NetworkPlace g_network;
 // The resumes from sleep counted when the last probe began.
 uint32_t g_probedResumes = 0;
 
-// The state last reported (and whether a sign-in page was why it was
-// Broken), and the traffic seen since the last probe ended.
+// The state last reported, and the traffic seen since the last probe ended.
 LinkState g_reported = Broken;
-bool g_reportedSignIn = false;
+BreakCause g_reportedCause = NoCause;
 TrafficWatch g_traffic;
 
-// The web check's schedule, and whether the last probe met a sign-in page.
+// The web check's schedule, and what the last probe found.
 WebCheckSchedule g_webChecks;
-bool g_signInPage = false;
+ProbeFindings g_found;
 
 uint32_t resumeCount(void*)
 {
     return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.resumeCount, 0, 0));
+}
+
+// Whether the web check finds a sign-in page in the way; its name failing
+// counts as a name failure.
+bool signInPageInTheWay()
+{
+    noteWebCheck(g_webChecks, GetTickCount());
+    uint32_t address = 0;
+    if (!lookUpHost(kWebCheckHost, address))
+        return false;
+    return fetchWebAnswer(address) == WebAnswer::Other;
 }
 
 // A probe that says Connected is followed by the web check where one is due:
@@ -65,22 +77,36 @@ LinkState probeForMonitor(const char* host, void*)
     g_probedNetwork = network;
     g_network = network;
     g_probedResumes = resumes;
+    g_found = ProbeFindings();
+    g_found.localAddress = network.localAddress != 0;
     LinkState result = probeHost(host);
-    g_signInPage = false;
-    if (result == Connected && webCheckDue(g_webChecks, g_reported, g_reportedSignIn, changed, GetTickCount())) {
-        noteWebCheck(g_webChecks, GetTickCount());
-        uint32_t address = 0;
-        g_signInPage = lookUpHost(kWebCheckHost, address) && fetchWebAnswer(address) == WebAnswer::Other;
-        if (g_signInPage)
-            result = Broken;
+    g_found.hostsAnswered = result == Connected;
+    if (result == Connected &&
+        webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage, changed, GetTickCount()) &&
+        signInPageInTheWay()) {
+        g_found.signInPage = true;
+        result = Broken;
     }
+    g_found.namesFailed = namesUnanswered();
     restartTrafficWatch(g_traffic);  // the probe's own packets do not count
     return result;
 }
 
-bool signInPageSeen(void*)
+ProbeFindings probeFindings(void*)
 {
-    return g_signInPage;
+    return g_found;
+}
+
+// One echo request to the default gateway, 1 s for its answer, sent the way
+// the probe sends its own.
+GatewayAnswer askGateway(void*)
+{
+    const uint32_t gateway = defaultGateway(g_probedNetwork.localAddress);
+    if (gateway == 0)
+        return GatewayAnswer::None;
+    const bool answered = echoAnswered(gateway, kGatewayWaitMs);
+    restartTrafficWatch(g_traffic);  // nor do the gateway's
+    return answered ? GatewayAnswer::Answered : GatewayAnswer::Silent;
 }
 
 // When each kind of look was last made.
@@ -100,7 +126,7 @@ DWORD timeUntilLook(DWORD last, DWORD interval, DWORD now)
 }
 
 // What the looks that are due find that calls for a probe now: the traffic
-// (four times a second while it moves, once a second while it stands still),
+// (four times a second while it moves, every 2 s while it stands still),
 // another local address once a second, and another interface carrying the
 // internet every 10 s.
 bool lookCallsForProbe(LookTimes& looks, DWORD now)
@@ -162,12 +188,11 @@ uint32_t clockMs(void*)
 
 // Everything the user sees and hears of a state happens on the user interface
 // thread, which owns the windows, the menu and the sound paths.
-void postStateToMainWindow(LinkState state, bool first, void*)
+void postStateToMainWindow(LinkState state, BreakCause cause, bool first, void*)
 {
     g_reported = state;
-    g_reportedSignIn = state == Broken && g_signInPage;
-    const LPARAM flags = (first ? LPARAM(kLinkStateFirst) : 0) | (g_reportedSignIn ? LPARAM(kLinkStateSignInPage) : 0);
-    PostMessageA(g_app.mainWindow, WM_LINKSTATE, static_cast<WPARAM>(state), flags);
+    g_reportedCause = cause;
+    PostMessageA(g_app.mainWindow, WM_LINKSTATE, static_cast<WPARAM>(state), linkStateFlags(first, cause));
 }
 
 } // namespace
@@ -177,7 +202,7 @@ DWORD WINAPI monitorLoop(LPVOID)
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);  // held for the thread's life: the looks use sockets
     const MonitorHooks hooks = {probeForMonitor, waitForMonitor, postStateToMainWindow, nullptr,
-                                g_app.pingIntervalMs, resumeCount, clockMs, signInPageSeen};
+                                g_app.pingIntervalMs, resumeCount, clockMs, probeFindings, askGateway};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (;;)

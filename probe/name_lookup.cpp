@@ -22,18 +22,25 @@ struct NameLookups {
     const char* name;
     uint32_t address;
     bool found;
+    bool nameServerAnswered;  // if only with "no such name"
     bool outstanding;
+    DWORD askedAtMs;  // when the outstanding lookup was asked
+    bool lastFailed;  // the last lookup that ended got no answer
     RememberedAddress remembered[kRememberedNames];
 };
 
 NameLookups g_lookups;
 
-// Asks the system for the name that `name` holds, into `address` and `found`.
+// Asks the system for the name that `name` holds, into `address` and
+// `found`. "No such name" and "no address of that kind" are answers too: the
+// name server works, and only a failure to get any answer counts against names.
 void resolveAskedName()
 {
     const hostent* entry = gethostbyname(g_lookups.name);
     g_lookups.found = entry != nullptr && entry->h_addrtype == AF_INET && entry->h_length == 4 &&
                       entry->h_addr_list[0] != nullptr;
+    const int error = entry == nullptr ? WSAGetLastError() : 0;
+    g_lookups.nameServerAnswered = entry != nullptr || error == WSAHOST_NOT_FOUND || error == WSANO_DATA;
     if (g_lookups.found)
         CopyMemory(&g_lookups.address, entry->h_addr_list[0], sizeof g_lookups.address);
 }
@@ -82,6 +89,7 @@ void remember(const char* name, uint32_t address)
 void takeAnswer()
 {
     g_lookups.outstanding = false;
+    g_lookups.lastFailed = !g_lookups.nameServerAnswered;
     if (g_lookups.found)
         remember(g_lookups.name, g_lookups.address);
 }
@@ -107,6 +115,7 @@ bool lookUpHost(const char* host, uint32_t& address)
     if (!l.outstanding) {
         l.name = host;
         l.outstanding = true;
+        l.askedAtMs = GetTickCount();
         if (startLookupThread()) {
             SetEvent(l.asked);
             lookupEnded(known ? 0 : static_cast<DWORD>(kNameLookupWaitMs));  // a known address serves at once
@@ -116,6 +125,26 @@ bool lookUpHost(const char* host, uint32_t& address)
         }
     }
     entry = rememberedFor(host);
+    if (entry == nullptr || entry->name == nullptr)
+        return false;
+    address = entry->address;
+    return true;
+}
+
+bool namesUnanswered()
+{
+    NameLookups& l = g_lookups;
+    if (l.outstanding) {
+        const DWORD age = GetTickCount() - l.askedAtMs;
+        if (!lookupEnded(age < kNameLookupWaitMs ? kNameLookupWaitMs - age : 0))
+            return true;  // out past its 2 s
+    }
+    return l.lastFailed;
+}
+
+bool rememberedAddress(const char* host, uint32_t& address)
+{
+    const RememberedAddress* entry = rememberedFor(host);
     if (entry == nullptr || entry->name == nullptr)
         return false;
     address = entry->address;

@@ -15,3 +15,12 @@ enum : uint32_t { kNameLookupWaitMs = 2000 };
 // lookup's answer for a name never resolved yet; false when neither is known. The monitor thread's alone;
 // its sockets must be started.
 bool lookUpHost(const char* host, uint32_t& address);
+
+// Whether names go unanswered: the last lookup got no answer (not even "no
+// such name"), or is still out 2 s after it was asked (the one outstanding is
+// waited for until then).
+bool namesUnanswered();
+
+// The address the name last resolved to, without asking again; false when
+// it never has.
+bool rememberedAddress(const char* host, uint32_t& address);

@@ -13,6 +13,7 @@
 #include "probe/echo_reply.h"
 #include "probe/echo_request.h"
 #include "probe/name_lookup.h"
+#include "probe/probe_hosts.h"
 #include "probe/probe_timing.h"
 
 namespace {
@@ -138,6 +139,7 @@ struct Exchange {
     SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
     SentEchoes sent;
     ServiceRequests* requests;  // the ICMP service's
+    DWORD replyWaitMs;          // how long the service waits for each reply
 };
 
 // The probe under way; the monitor thread's alone.
@@ -158,7 +160,7 @@ bool sendServiceRequest(Exchange& x)
     unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
     const DWORD done = g_icmp.sendEcho(set.service, set.answeredEvents[n], nullptr, nullptr,
                                        x.destination.sin_addr.s_addr, data, kEchoDataSize, nullptr, set.replies[n],
-                                       kServiceReplySize, kReplyWaitMs);
+                                       kServiceReplySize, x.replyWaitMs);
     if (done == 0 && GetLastError() != ERROR_IO_PENDING)
         return false;
     if (done != 0)
@@ -321,15 +323,23 @@ uint32_t exchangeClockMs(void*)
 // some hotels) still let a web connection through. Without a raw socket the
 // requests go through the system's ICMP service. The verdict is reported as
 // soon as it is known, by either route.
-bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
+// The exchange readied for its first request; false where the ICMP service
+// is needed and cannot be had.
+bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWORD replyWaitMs)
 {
-    Exchange& x = g_exchange;
     x.destination = destination;
     x.https = INVALID_SOCKET;
     x.icmp = icmp;
     x.sent = SentEchoes();
     x.requests = nullptr;
-    if (icmp == INVALID_SOCKET && (x.requests = openServiceRequests()) == nullptr)
+    x.replyWaitMs = replyWaitMs;
+    return icmp != INVALID_SOCKET || (x.requests = openServiceRequests()) != nullptr;
+}
+
+bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
+{
+    Exchange& x = g_exchange;
+    if (!startExchange(x, icmp, destination, kReplyWaitMs))
         return false;
     const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
     const bool connected = exchangeEchoes(io);
@@ -339,14 +349,46 @@ bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
     return connected;
 }
 
+// One request, answered within the time or not. The service's request ends
+// by then too, so that its set is free for the next probe.
+bool oneEchoAnswered(SOCKET icmp, const sockaddr_in& destination, DWORD milliseconds)
+{
+    Exchange& x = g_exchange;
+    if (!startExchange(x, icmp, destination, milliseconds))
+        return false;
+    bool answered = false;
+    if (sendExchangeRequest(&x)) {
+        const DWORD start = GetTickCount();
+        for (DWORD elapsed = 0; !answered && elapsed < milliseconds; elapsed = GetTickCount() - start)
+            answered = waitForExchange(milliseconds - elapsed, &x) == ProbeEvent::Reply;
+    }
+    if (x.requests != nullptr)
+        serviceRequestsOver(*x.requests, 0);
+    return answered;
+}
+
+// A host never resolved while names fail: another probe host's address
+// serves, so that the probe still asks the internet.
+bool anyProbeHostRemembered(uint32_t& address)
+{
+    for (const char* host : kProbeHosts)
+        if (rememberedAddress(host, address))
+            return true;
+    return false;
+}
+
+SOCKET openIcmpSocket(ProbeRoute route)
+{
+    return route == ProbeRoute::RawSocketFirst ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) : INVALID_SOCKET;
+}
+
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
-    const SOCKET sock = route == ProbeRoute::RawSocketFirst ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP)
-                                                            : INVALID_SOCKET;
+    const SOCKET sock = openIcmpSocket(route);
     sockaddr_in destination = {};
     destination.sin_family = AF_INET;
     uint32_t address = 0;
-    if (!lookUpHost(host, address)) {
+    if (!lookUpHost(host, address) && !anyProbeHostRemembered(address)) {
         if (sock != INVALID_SOCKET)
             closesocket(sock);
         return Broken;
@@ -369,6 +411,18 @@ LinkState probeHostVia(const char* host, ProbeRoute route)
     const LinkState result = data.wVersion == MAKEWORD(1, 1) ? probeStartedSockets(host, route) : Broken;
     WSACleanup();
     return result;
+}
+
+bool echoAnswered(uint32_t address, uint32_t milliseconds)
+{
+    const SOCKET sock = openIcmpSocket(ProbeRoute::RawSocketFirst);
+    sockaddr_in destination = {};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = address;
+    const bool answered = oneEchoAnswered(sock, destination, milliseconds);
+    if (sock != INVALID_SOCKET)
+        closesocket(sock);
+    return answered;
 }
 
 void finishServiceRequests()

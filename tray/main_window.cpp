@@ -73,13 +73,37 @@ void onTimer(HWND window, UINT_PTR timer)
     scheduleLogRetry(window);
 }
 
-// A sign-in page found in the way, or gone, while Broken stays Broken: the
-// tip and the menu say so; nothing else changes.
-void onSignInPageChange(bool signInPage)
+// The status window's message: the state's text, and under Broken's where
+// the break is.
+void formatStatusMessage(char (&message)[kTipSize], LinkState state, BreakCause cause)
 {
-    g_app.signInPage = signInPage;
-    showSignInPageItem(signInPage);
+    lstrcpynA(message, linkStateText(state), sizeof message);
+    if (state == Broken && cause != NoCause) {
+        lstrcatA(message, "\n");
+        lstrcatA(message, breakCauseText(cause));  // both fit: the longest are 30 and 51 characters
+    }
+}
+
+// The row of what is shown now, with how long the row before lasted.
+void logNewlyShown(HWND window, LinkState state, BreakCause cause, bool first)
+{
+    const ULONGLONG now = utcNow();
+    logShownState(state, cause, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
+    scheduleLogRetry(window);
+    g_app.shownSince = now;
+    g_app.shownCause = cause;
+    showSignInPageItem(cause == SignInPage);
+}
+
+// Broken stays Broken, the break is found elsewhere: the log, the tip and the
+// status window's text say so, without a sound or raising the window.
+void onBreakCauseChange(HWND window, BreakCause cause)
+{
+    logNewlyShown(window, Broken, cause, false);
     refreshTrayTip();
+    char message[kTipSize];
+    formatStatusMessage(message, Broken, cause);
+    setStatusMessage(message);
 }
 
 // Every state shown goes into the log. The first state found only replaces
@@ -88,26 +112,24 @@ void onSignInPageChange(bool signInPage)
 void onLinkState(HWND window, LinkState state, LPARAM flags)
 {
     const bool first = (flags & kLinkStateFirst) != 0;
-    const bool signInPage = (flags & kLinkStateSignInPage) != 0;
+    const BreakCause cause = state == Broken ? breakCauseOfFlags(flags) : NoCause;
     if (!first && state == g_app.shownState) {
-        onSignInPageChange(signInPage);
+        if (cause != g_app.shownCause)
+            onBreakCauseChange(window, cause);
         return;
     }
-    g_app.signInPage = signInPage;
-    showSignInPageItem(signInPage);
-    const ULONGLONG now = utcNow();
-    logShownState(state, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
-    scheduleLogRetry(window);
+    logNewlyShown(window, state, cause, first);
     const LinkState previous = g_app.shownState;
     g_app.shownState = state;
-    g_app.shownSince = now;
     if (state != previous)
         swapTrayIcon(previous, state);
     else
         refreshTrayTip();
     if (first)
         return;
-    showStatusMessage(linkStateText(state));
+    char message[kTipSize];
+    formatStatusMessage(message, state, cause);
+    showStatusMessage(message);
     playStateSound(state);
 }
 

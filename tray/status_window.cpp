@@ -9,6 +9,21 @@
 namespace {
 
 enum : UINT_PTR { kCountdownTimerId = 1 };
+
+// The template's layout, in dialog units: the window's client area, the
+// message's place (one line) and the button's.
+enum : int {
+    kClientWidth = 145,
+    kClientHeight = 58,
+    kTextLeft = 7,
+    kTextTop = 11,
+    kTextWidth = 131,
+    kTextLineHeight = 8,
+    kButtonLeft = 47,
+    kButtonTop = 30,
+    kButtonWidth = 50,
+    kButtonHeight = 14,
+};
 enum : UINT { kCountdownTickMs = 1000 };
 
 void setOkButtonText(HWND window)
@@ -87,6 +102,59 @@ void onStatusCommand(HWND window, WPARAM wParam)
         ShowWindow(window, SW_HIDE);
 }
 
+int larger(int a, int b)
+{
+    return a > b ? a : b;
+}
+
+RECT dialogUnitsToPixels(HWND window, int left, int top, int width, int height)
+{
+    RECT rect = {left, top, left + width, top + height};
+    MapDialogRect(window, &rect);
+    return rect;
+}
+
+// The message's size in pixels, in the control's own font.
+SIZE measureMessage(HWND text)
+{
+    char message[256];
+    GetWindowTextA(text, message, sizeof message);
+    const HDC dc = GetDC(text);
+    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(text, WM_GETFONT, 0, 0)));
+    RECT measured = {0, 0, 0, 0};
+    DrawTextA(dc, message, -1, &measured, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, font);
+    ReleaseDC(text, dc);
+    const SIZE size = {measured.right, measured.bottom};
+    return size;
+}
+
+// The window grows by what a message of more lines, or wider than the
+// template's one line, needs, and is the template's size again for one that
+// fits; its top left corner stays where it is.
+void fitWindowToMessage(HWND window)
+{
+    const HWND text = GetDlgItem(window, IDC_STATUS_TEXT);
+    const SIZE message = measureMessage(text);
+    RECT client = dialogUnitsToPixels(window, 0, 0, kClientWidth, kClientHeight);
+    RECT line = dialogUnitsToPixels(window, kTextLeft, kTextTop, kTextWidth, kTextLineHeight);
+    RECT button = dialogUnitsToPixels(window, kButtonLeft, kButtonTop, kButtonWidth, kButtonHeight);
+    const int wider = larger(0, message.cx - (line.right - line.left));
+    const int taller = larger(0, message.cy - (line.bottom - line.top));
+    client.right += wider;
+    client.bottom += taller;
+    line.right += wider;
+    line.bottom += taller;
+    OffsetRect(&button, wider / 2, taller);
+    MoveWindow(text, line.left, line.top, line.right - line.left, line.bottom - line.top, TRUE);
+    MoveWindow(GetDlgItem(window, IDOK), button.left, button.top, button.right - button.left,
+               button.bottom - button.top, TRUE);
+    AdjustWindowRectEx(&client, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 } // namespace
 
 void openStatusWindow()
@@ -106,11 +174,19 @@ void closeStatusWindow()
     g_app.countdownTimer = 0;  // the timer died with its window
 }
 
-void showStatusMessage(const char* text)
+void setStatusMessage(const char* text)
 {
     if (g_app.statusWindow == nullptr)
         return;
     SetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text);
+    fitWindowToMessage(g_app.statusWindow);
+}
+
+void showStatusMessage(const char* text)
+{
+    if (g_app.statusWindow == nullptr)
+        return;
+    setStatusMessage(text);
     ShowWindow(g_app.statusWindow, SW_SHOW);
     SetForegroundWindow(g_app.statusWindow);
 }

@@ -8,11 +8,12 @@
 #include "history/history_text.h"
 #include "history/local_time.h"
 
-// The version-1 layout of the notification record is all we use, and it is
-// understood by every version of the shell.
-static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 4 ? 88 : 104),
-              "the version-1 notification record is 88 bytes in a 32-bit build");
-static_assert(sizeof(NOTIFYICONDATAA().szTip) >= kTipSize, "the version-1 tip holds 64 characters");
+// The version-2 layout of the notification record (Windows 2000 and later):
+// its tip holds 128 characters, room for where the break is. The fields used
+// are those of version 1.
+static_assert(NOTIFYICONDATAA_V2_SIZE == (sizeof(void*) == 4 ? 488 : 504),
+              "the version-2 notification record is 488 bytes in a 32-bit build");
+static_assert(sizeof(NOTIFYICONDATAA().szTip) == kTipSize, "the version-2 tip holds 128 characters");
 
 namespace {
 
@@ -22,7 +23,7 @@ char g_shownTip[kTipSize];
 NOTIFYICONDATAA notifyRecord(LinkState state)
 {
     NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.cbSize = NOTIFYICONDATAA_V2_SIZE;
     record.hWnd = g_app.mainWindow;
     record.uID = static_cast<UINT>(linkStateIconId(state));
     return record;
@@ -47,16 +48,16 @@ void formatShownSince(char (&since)[kTipSize])
     formatSince(since, sizeof since, today, date, clock);
 }
 
-// The state's text, and on a second line a sign-in page in the way, or when
-// the state shown began once that is known.
+// The state's text, and on a second line where the break is and when the
+// state (or the cause) shown began, once that is known.
 void formatStateTip(char (&tip)[kTipSize], LinkState state)
 {
+    const bool shown = state == g_app.shownState;
     char since[kTipSize] = "";
-    if (state == Broken && g_app.signInPage)
-        lstrcpynA(since, "Sign-in page in the way", sizeof since);
-    else if (state == g_app.shownState && g_app.shownSince != 0)
+    if (shown && g_app.shownSince != 0)
         formatShownSince(since);
-    formatTip(tip, linkStateText(state), since);
+    const BreakCause cause = shown && state == Broken ? g_app.shownCause : NoCause;
+    formatTip(tip, linkStateText(state), breakCauseText(cause), since);
 }
 
 } // namespace

@@ -43,6 +43,7 @@ namespace {
 struct InterfaceFunctions {
     bool lookedUp;
     DWORD(WINAPI* bestInterface)(IPAddr, PDWORD);
+    DWORD(WINAPI* bestRoute)(DWORD, DWORD, PMIB_IPFORWARDROW);
     DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
     DWORD(WINAPI* entry)(PMIB_IFROW);
 };
@@ -53,6 +54,7 @@ const InterfaceFunctions& interfaceFunctions()
     InterfaceFunctions& f = g_functions;
     if (!f.lookedUp) {
         f.bestInterface = reinterpret_cast<decltype(f.bestInterface)>(systemFunction(L"iphlpapi.dll", "GetBestInterface"));
+        f.bestRoute = reinterpret_cast<decltype(f.bestRoute)>(systemFunction(L"iphlpapi.dll", "GetBestRoute"));
         f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
         if (f.entry2 == nullptr)
             f.entry = reinterpret_cast<decltype(f.entry)>(systemFunction(L"iphlpapi.dll", "GetIfEntry"));
@@ -103,4 +105,15 @@ bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters)
     counters.in = row.dwInUcastPkts;
     counters.out = row.dwOutUcastPkts;
     return true;
+}
+
+uint32_t defaultGateway(uint32_t localAddress)
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    MIB_IPFORWARDROW route;
+    ZeroMemory(&route, sizeof route);
+    if (localAddress == 0 || f.bestRoute == nullptr || f.bestRoute(htonl(kOutsideAddress), 0, &route) != NO_ERROR)
+        return 0;
+    const uint32_t nextHop = route.dwForwardNextHop;
+    return nextHop != localAddress && nextHop != htonl(kOutsideAddress) ? nextHop : 0;
 }

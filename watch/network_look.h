@@ -31,3 +31,8 @@ uint32_t internetInterface();
 // The unicast packets the interface has received and sent so far; false where
 // the system cannot say.
 bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters);
+
+// The next hop of the best route toward the internet, seen from that local
+// address (both network byte order); 0 where there is none, or where it is
+// the computer itself (point-to-point links, some VPNs).
+uint32_t defaultGateway(uint32_t localAddress);

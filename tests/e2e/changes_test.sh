@@ -72,7 +72,7 @@ expect_eq "20 s after a resume with no network, Broken is not shown yet" \
     "Connected Broken Connected Broken Connected" "$(states)"
 check "Broken is shown once 30 s have passed" wait_until 30 states_are "Connected Broken Connected Broken Connected Broken"
 e2e_log "Broken shown $((SECONDS - resumed)) s after the resume"
-check "with the status window" peek_matches '*visible=1*text=Internet connection is broken.' status
+check "with the status window" peek_matches '*visible=1*text=Internet connection is broken.\\nNo network connection' status
 cable back
 check "and Connected again on the cable's return" wait_until 10 tray_shows connected
 

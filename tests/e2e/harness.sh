@@ -252,9 +252,20 @@ install_lintora() {
     if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$APP_DIR/config.ini"; fi
 }
 
-# states: the states the connection log shows, in order; states_are TEXT.
-states() { tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//'; }
+# states: the states the connection log shows, in order (a row that only
+# moves the cause of a Broken is left out); states_are TEXT.
+states() {
+    tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 |
+        awk -F, '$2 != state || $4 == cause { printf "%s%s", sep, $2; sep = " " } { state = $2; cause = $4 }'
+}
 states_are() { [ "$(states)" = "$1" ]; }
+# last_row: the state and cause of the log's last row, "Broken router";
+# causes: the causes of every row, in order, "-" for none.
+last_row() { tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n 1 | awk -F, '{ print $2 " " $4 }' | sed 's/ $//'; }
+causes() {
+    tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 |
+        awk -F, '{ printf "%s%s", sep, ($4 == "" ? "-" : $4); sep = " " }'
+}
 
 # expect_next STATE LIMIT WHAT: the log's next row shows that state within
 # the limit; says how long it took.

@@ -10,11 +10,11 @@ e2e_init history
 e2e_start_display
 install_lintora $'[config]\nping_time_interval=1'
 LOG="$APP_DIR/connection-log.csv"
-HEADER="time,state,seconds_in_previous_state"
+HEADER="time,state,seconds_in_previous_state,cause"
 rows() { tr -d '\r' <"$LOG" | tail -n +2; }
 row_count() { rows | wc -l; }
 has_rows() { [ -f "$LOG" ] && [ "$(row_count)" -ge "$1" ]; }
-ROW='^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2},(Connected|Broken),[0-9]*$'
+ROW='^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2},(Connected,[0-9]*,|Broken,[0-9]*,(no network|router|provider|names|sign-in page))$'
 
 # A run: the first state, then two changes.
 loopback down
@@ -27,7 +27,7 @@ loopback down
 check "the change to Broken is logged" wait_until 40 has_rows 3
 e2e_log "log: $(tr -d '\r' <"$LOG" | tr '\n' '|')"
 expect_eq "a new log starts with its header, CR LF ended" "$HEADER"$'\r' "$(head -n 1 "$LOG")"
-check "every row has a local time with its offset, a state and whole seconds" \
+check "every row has a local time with its offset, a state, whole seconds and a cause for Broken" \
     bash -c '! tr -d "\r" <"$1" | tail -n +2 | grep -Evq "$2"' _ "$LOG" "$ROW"
 expect_eq "the states in order" "Broken Connected Broken" "$(rows | cut -d, -f2 | tr '\n' ' ' | sed 's/ $//')"
 expect_eq "the first row of the run has no previous state" "" "$(rows | head -n 1 | cut -d, -f3)"
@@ -142,7 +142,7 @@ start_lintora rotated
 log_lines_are() { [ "$(tr -d '\r' <"$LOG" | wc -l)" = "$1" ]; }
 check "the first state of the run goes into a new log: its header and the row" wait_until 40 log_lines_are 2
 expect_eq "the full log became connection-log.1.csv, unchanged" "$full_sum" "$(md5sum <"$APP_DIR/connection-log.1.csv")"
-expect_eq "whose first line is the header" "$HEADER" "$(head -n 1 "$LOG" | tr -d '\r')"
+expect_eq "whose first line is the header, now of four columns" "$HEADER" "$(head -n 1 "$LOG" | tr -d '\r')"
 check "the new log is small" [ "$(stat -c %s "$LOG")" -lt 200 ]
 
 # A foreign file is only appended to.

@@ -18,6 +18,7 @@
 //   lintora_peek resources            threads=N handles=N gdi=N user=N of the running Lintora
 //   lintora_peek watch                prints "MS TEXT" (milliseconds since the Unix epoch) each
 //                                     time the status text or the visibility changes, until killed
+//                                     (a line break in the text, here and in status, as \n)
 //   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
 //   lintora_peek dismiss CAPTION      presses OK on every such message box
 //   lintora_peek menus                "X Y W H" for each popup menu on screen, the
@@ -48,13 +49,29 @@ int printMain()
     return 0;
 }
 
+// The status text on one line: its line break written as the two characters \n.
+void readStatusText(HWND status, char (&text)[256])
+{
+    char raw[128] = "";
+    GetDlgItemTextA(status, 1000, raw, sizeof raw);
+    size_t n = 0;
+    for (const char* c = raw; *c != '\0' && n + 2 < sizeof text; ++c) {
+        if (*c == '\r')
+            continue;
+        if (*c == '\n')
+            text[n++] = '\\';
+        text[n++] = *c == '\n' ? 'n' : *c;
+    }
+    text[n] = '\0';
+}
+
 int printStatus()
 {
     const HWND status = FindWindowA("#32770", "Lintora?");
     char text[256] = "", ok[32] = "";
     RECT rect = {};
     if (status) {
-        GetDlgItemTextA(status, 1000, text, sizeof text);
+        readStatusText(status, text);
         GetDlgItemTextA(status, IDOK, ok, sizeof ok);
         GetWindowRect(status, &rect);
     }
@@ -251,7 +268,7 @@ int watchStatus()
         char now[300] = "none";
         if (status) {
             char text[256] = "";
-            GetDlgItemTextA(status, 1000, text, sizeof text);
+            readStatusText(status, text);
             std::snprintf(now, sizeof now, "%s %s", IsWindowVisible(status) ? "shown" : "hidden", text);
         }
         if (std::strcmp(now, last) != 0) {

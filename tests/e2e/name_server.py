@@ -51,8 +51,8 @@ def main(address, hosts_path):
         packet, sender = sock.recvfrom(512)
         try:
             sock.sendto(answer(packet, names), sender)
-        except (IndexError, struct.error):
-            pass
+        except (IndexError, struct.error, OSError):
+            pass  # a malformed query, or no route back to the asker for now
 
 
 if __name__ == "__main__":

@@ -45,6 +45,7 @@ for n in 1 2 3; do
     [ $n -lt 3 ] && exit_run "portal$n"
 done
 expect_eq "behind a sign-in page: Broken in every run" "3" "$broken"
+expect_eq "the log says where the break is" "Broken sign-in page" "$(last_row)"
 check "the page was asked for with one short request" grep -Eq '^/connecttest.txt [0-9]+$' "$WEB_LOG"
 e2e_log "web check request: $(head -n 1 "$WEB_LOG") bytes"
 open_menu
@@ -57,6 +58,7 @@ echo open >"$MODE"
 signed_in=$SECONDS
 check "signed in: Connected soon" wait_until 20 states_are "Broken Connected"
 e2e_log "Connected $((SECONDS - signed_in)) s after signing in"
+expect_eq "with no cause" "Connected" "$(last_row)"
 open_menu
 expect_eq "and the menu no longer offers the page" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" \
     "$(marks_of_open_menu)"

@@ -61,7 +61,7 @@ menu Down Down Down Right Down Right Down Return
 check "10 s chosen" wait_until 5 config_is message_hide_time 10
 loopback down
 check "on the change the status window shows the broken text" wait_until 40 \
-    peek_matches '*visible=1*text=Internet connection is broken.' status
+    peek_matches '*visible=1*text=Internet connection is broken.\\nNo network connection' status
 status=$(peek status)
 e2e_log "status: $status"
 check "the button counts down from OK[10]" grep -Eq 'ok=OK\[(10|9|8)\]' <<<"$status"

@@ -11,15 +11,35 @@ namespace {
 TEST(LogRow, IsoTimeWithItsOffsetStateAndSeconds)
 {
     char row[kLogRowSize];
-    formatLogRow(row, {2026, 12, 7, 16, 5, 9, 60}, Connected, 3600);
-    EXPECT_STREQ(row, "2026-12-07T16:05:09+01:00,Connected,3600\r\n");
-    formatLogRow(row, {2027, 1, 1, 0, 0, 0, -330}, Broken, 0);
-    EXPECT_STREQ(row, "2027-01-01T00:00:00-05:30,Broken,0\r\n");
-    formatLogRow(row, {2026, 6, 30, 23, 59, 59, 0}, Broken, kNoPreviousState);
-    EXPECT_STREQ(row, "2026-06-30T23:59:59+00:00,Broken,\r\n") << "the first row of a run";
-    formatLogRow(row, {2026, 3, 29, 2, 30, 0, 840}, Connected, 2147483647);
-    EXPECT_STREQ(row, "2026-03-29T02:30:00+14:00,Connected,2147483647\r\n");
-    EXPECT_STREQ(kLogHeader, "time,state,seconds_in_previous_state\r\n");
+    formatLogRow(row, {2026, 12, 7, 16, 5, 9, 60}, Connected, 3600, NoCause);
+    EXPECT_STREQ(row, "2026-12-07T16:05:09+01:00,Connected,3600,\r\n");
+    formatLogRow(row, {2027, 1, 1, 0, 0, 0, -330}, Broken, 0, RouterSilent);
+    EXPECT_STREQ(row, "2027-01-01T00:00:00-05:30,Broken,0,router\r\n");
+    formatLogRow(row, {2026, 6, 30, 23, 59, 59, 0}, Broken, kNoPreviousState, NoNetwork);
+    EXPECT_STREQ(row, "2026-06-30T23:59:59+00:00,Broken,,no network\r\n") << "the first row of a run";
+    formatLogRow(row, {2026, 3, 29, 2, 30, 0, 840}, Broken, 2147483647, SignInPage);
+    EXPECT_STREQ(row, "2026-03-29T02:30:00+14:00,Broken,2147483647,sign-in page\r\n") << "the longest row fits";
+    EXPECT_STREQ(kLogHeader, "time,state,seconds_in_previous_state,cause\r\n");
+}
+
+TEST(LogRow, ALogBegunWithThreeColumnsGetsRowsWithoutTheCause)
+{
+    const char old[] = "time,state,seconds_in_previous_state\r\n2026-12-07T16:05:09+01:00,Connected,\r\n";
+    EXPECT_TRUE(startsWithThreeColumnHeader(old, sizeof old - 1));
+    EXPECT_FALSE(startsWithThreeColumnHeader(kLogHeader, std::strlen(kLogHeader))) << "the new header";
+    EXPECT_FALSE(startsWithThreeColumnHeader(old, 20)) << "a file shorter than the header";
+    EXPECT_FALSE(startsWithThreeColumnHeader("2026-12-07T16:05:09+01:00,Broken,\r\n", 36)) << "no header";
+
+    char row[kLogRowSize];
+    formatLogRow(row, {2026, 12, 7, 16, 5, 9, 60}, Broken, 12, ProviderDown);
+    dropCauseColumn(row);
+    EXPECT_STREQ(row, "2026-12-07T16:05:09+01:00,Broken,12\r\n");
+    formatLogRow(row, {2026, 12, 7, 16, 5, 9, 60}, Connected, kNoPreviousState, NoCause);
+    dropCauseColumn(row);
+    EXPECT_STREQ(row, "2026-12-07T16:05:09+01:00,Connected,\r\n");
+    formatLostRowsLine(row, 2);
+    dropCauseColumn(row);
+    EXPECT_STREQ(row, "# 2 rows lost here: the log could not be written for too long\r\n") << "no columns to drop";
 }
 
 TEST(LogRow, OffsetIsTheNearestWholeMinuteEastAndWest)
@@ -33,8 +53,8 @@ TEST(LogRow, OffsetIsTheNearestWholeMinuteEastAndWest)
     EXPECT_EQ(utcOffsetMinutes(-300 * minute + subMillisecond), -300);
     EXPECT_EQ(utcOffsetMinutes(-subMillisecond), 0);
     char row[kLogRowSize];
-    formatLogRow(row, {2026, 12, 8, 5, 32, 39, utcOffsetMinutes(330 * minute - subMillisecond)}, Broken, 1);
-    EXPECT_STREQ(row, "2026-12-08T05:32:39+05:30,Broken,1\r\n");
+    formatLogRow(row, {2026, 12, 8, 5, 32, 39, utcOffsetMinutes(330 * minute - subMillisecond)}, Broken, 1, NoCause);
+    EXPECT_STREQ(row, "2026-12-08T05:32:39+05:30,Broken,1,\r\n");
 }
 
 TEST(KeptRows, KeptInOrderAndTheOldestMakeRoomCounted)
@@ -75,7 +95,7 @@ TEST(LogRow, RotationKeepsTheFileWithinOneMebibyte)
     EXPECT_FALSE(logNeedsRotation(0, 2u << 20)) << "an empty file has nothing to set aside";
 }
 
-TEST(Tip, StateTextThenSinceOnASecondLine)
+TEST(Tip, StateTextThenCauseAndSinceOnASecondLine)
 {
     char since[48];
     formatSince(since, sizeof since, true, "5 Dec", "16:05");
@@ -84,27 +104,38 @@ TEST(Tip, StateTextThenSinceOnASecondLine)
     EXPECT_STREQ(since, "since 5 Dec 16:05");
 
     char tip[kTipSize];
-    formatTip(tip, "Internet connection is broken.", since);
+    formatTip(tip, "Internet connection is broken.", "", since);
     EXPECT_STREQ(tip, "Internet connection is broken.\nsince 5 Dec 16:05");
-    formatTip(tip, "Internet connection is established.", "");
+    formatTip(tip, "Internet connection is established.", "", "");
     EXPECT_STREQ(tip, "Internet connection is established.");
+    formatTip(tip, linkStateText(Broken), breakCauseText(ProviderDown), since);
+    EXPECT_STREQ(tip, "Internet connection is broken.\nThe router answers; the internet beyond it does not, "
+                      "since 5 Dec 16:05");
+    formatTip(tip, linkStateText(Broken), breakCauseText(NamesUnanswered), "");
+    EXPECT_STREQ(tip, "Internet connection is broken.\nNames are not being answered (DNS)");
 }
 
-TEST(Tip, TheSecondLineIsCutToSixtyFourCharacters)
+TEST(Tip, CutToItsHundredAndTwentyEightCharacters)
 {
     char tip[kTipSize];
     const std::string state = "Internet connection is established.";  // 35 characters
-    const std::string since = "since " + std::string(40, 'x');
-    formatTip(tip, state.c_str(), since.c_str());
-    EXPECT_EQ(std::strlen(tip), 63u);
-    EXPECT_EQ(std::string(tip), state + "\n" + since.substr(0, 63 - 36));
+    const std::string since = "since " + std::string(100, 'x');
+    formatTip(tip, state.c_str(), "", since.c_str());
+    EXPECT_EQ(std::strlen(tip), 127u);
+    EXPECT_EQ(std::string(tip), state + "\n" + since.substr(0, 127 - 36));
 
-    const std::string longState(62, 's');  // room for the line break, not for one more character
-    formatTip(tip, longState.c_str(), "since 9:00");
+    const std::string longState(126, 's');  // room for the line break, not for one more character
+    formatTip(tip, longState.c_str(), "", "since 9:00");
     EXPECT_EQ(std::string(tip), longState);
-    const std::string tooLong(80, 's');
-    formatTip(tip, tooLong.c_str(), "since 9:00");
-    EXPECT_EQ(std::string(tip), tooLong.substr(0, 63));
+    const std::string tooLong(150, 's');
+    formatTip(tip, tooLong.c_str(), "", "since 9:00");
+    EXPECT_EQ(std::string(tip), tooLong.substr(0, 127));
+
+    // A since that does not fit whole after the cause is left out.
+    const std::string cause = breakCauseText(ProviderDown);
+    const std::string longSince = "since " + std::string(40, 'd') + " 16:05";
+    formatTip(tip, linkStateText(Broken), cause.c_str(), longSince.c_str());
+    EXPECT_EQ(std::string(tip), std::string(linkStateText(Broken)) + "\n" + cause);
 }
 
 } // namespace

@@ -43,6 +43,7 @@ struct Script {
     std::vector<LinkState> answers;
     size_t next = 0;
     std::vector<std::string> events;
+    bool withCauses = false;  // reports name where the break is
 };
 
 LinkState scriptedProbe(const char* host, void* context)
@@ -57,17 +58,20 @@ void recordSleep(uint32_t ms, void* context)
     static_cast<Script*>(context)->events.push_back("sleep " + std::to_string(ms));
 }
 
-void recordReport(LinkState state, bool first, void* context)
+void recordReport(LinkState state, BreakCause cause, bool first, void* context)
 {
-    static_cast<Script*>(context)->events.push_back(std::string(first ? "first " : "change ") +
-                                                    (state == Connected ? "Connected" : "Broken"));
+    Script& s = *static_cast<Script*>(context);
+    std::string event = std::string(first ? "first " : "change ") + (state == Connected ? "Connected" : "Broken");
+    if (s.withCauses && cause != NoCause)
+        event += std::string(" (") + breakCauseName(cause) + ")";
+    s.events.push_back(event);
 }
 
 std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs = 60000)
 {
     Script script;
     script.answers = std::move(answers);
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr, nullptr};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -108,7 +112,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 {
     Script script;
     script.answers = {Broken, Broken, Broken, Broken};
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr, nullptr};
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr, nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (int i = 0; i < 3; ++i)
@@ -158,7 +162,7 @@ uint32_t clockMs(void* context) { return static_cast<ResumeScript*>(context)->cl
 Events runWithResumes(ResumeScript script)
 {
     const MonitorHooks hooks = {probeWithResumes, waitWithResumes, recordReport, &script, 60000, resumeCount, clockMs,
-                                nullptr};
+                                nullptr, nullptr};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -233,42 +237,91 @@ TEST(MonitorResume, ConnectedIsReportedAsAlways)
               (Events{"probe", "first Broken", "sleep 5000 (resumed)", "probe", "change Connected"}));
 }
 
-// A sign-in page in the way is Broken too, but the user is told of it: going
-// from one kind of Broken to the other is reported, within the same state.
-struct SignInScript : Script {
-    std::vector<bool> signIn;  // by probe
+// Where the break is: what each probe found, and the gateway's answers in
+// the order it is asked.
+struct CauseScript : Script {
+    std::vector<ProbeFindings> found;  // by probe
+    std::vector<GatewayAnswer> gateway;
+    size_t gatewayAsked = 0;
 };
 
-bool scriptedSignIn(void* context)
+ProbeFindings scriptedFindings(void* context)
 {
-    SignInScript& s = *static_cast<SignInScript*>(context);
-    return s.signIn.at(s.next - 1);
+    const CauseScript& s = *static_cast<CauseScript*>(context);
+    return s.found.at(s.next - 1);
 }
 
-void recordReportWithSignIn(LinkState state, bool first, void* context)
+GatewayAnswer scriptedGateway(void* context)
 {
-    recordReport(state, first, context);
-    if (scriptedSignIn(context))
-        static_cast<Script*>(context)->events.back() += " (sign-in page)";
+    CauseScript& s = *static_cast<CauseScript*>(context);
+    s.events.push_back("gateway");
+    return s.gateway.at(s.gatewayAsked++);
 }
 
-TEST(MonitorLoop, ASignInPageIsReportedAsItsOwnKindOfBroken)
+//                                 local  hosts  sign-in names failed
+const ProbeFindings kAnswered = {true, true, false, false};
+const ProbeFindings kSilent = {true, false, false, false};
+const ProbeFindings kOffline = {false, false, false, false};
+const ProbeFindings kPortal = {true, true, true, false};
+const ProbeFindings kNoNames = {true, true, false, true};
+const ProbeFindings kSilentNoNames = {true, false, false, true};
+
+Events runWithCauses(CauseScript script)
 {
-    SignInScript script;
-    script.answers = {Broken, Broken, Broken, Broken, Broken, Connected};
-    script.signIn = {false, true, true, false, true, false};
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReportWithSignIn, &script, 60000,
-                                nullptr, nullptr, scriptedSignIn};
+    script.withCauses = true;
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000,
+                                nullptr, nullptr, scriptedFindings, scriptedGateway};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
         state = monitorPass(hooks, generator, state);
-    Events reports;
+    EXPECT_EQ(script.gatewayAsked, script.gateway.size()) << "every scripted gateway answer asked for";
+    Events events;
     for (const std::string& e : script.events)
-        if (e.rfind("first", 0) == 0 || e.rfind("change", 0) == 0)
-            reports.push_back(e);
-    EXPECT_EQ(reports, (Events{"first Broken", "change Broken (sign-in page)", "change Broken",
-                               "change Broken (sign-in page)", "change Connected"}));
+        events.push_back(e.rfind("probe ", 0) == 0 ? "probe" : e);
+    return events;
+}
+
+TEST(MonitorCause, EachBreakIsPlacedAndEveryMoveReportedTheGatewayAskedOnlyWhenItTells)
+{
+    CauseScript script;
+    script.answers = {Broken, Broken, Broken, Broken, Broken, Broken, Connected};
+    script.found = {kOffline, kSilent, kSilent, kSilent, kPortal, kPortal, kAnswered};
+    script.gateway = {GatewayAnswer::Silent, GatewayAnswer::Answered, GatewayAnswer::None};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "first Broken (no network)",
+                      "sleep 5000", "probe", "gateway", "change Broken (router)",
+                      "sleep 5000", "probe", "gateway", "change Broken (provider)",
+                      "sleep 5000", "probe", "gateway",  // no gateway to ask: the provider still
+                      "sleep 5000", "probe", "change Broken (sign-in page)",
+                      "sleep 5000", "probe",
+                      "sleep 5000", "probe", "change Connected"}));
+}
+
+TEST(MonitorCause, NamesUnansweredTwiceInARowWhileTheHostsAnswerIsBroken)
+{
+    CauseScript script;
+    script.answers = {Connected, Connected, Connected, Connected, Connected, Connected, Connected};
+    script.found = {kAnswered, kNoNames, kNoNames, kNoNames, kAnswered, kNoNames, kAnswered};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "first Connected",
+                      "sleep 60000", "probe",             // the first failure: the next probe comes soon
+                      "sleep 5000", "probe", "change Broken (names)",
+                      "sleep 5000", "probe",
+                      "sleep 5000", "probe", "change Connected",
+                      "sleep 60000", "probe",             // one failure alone shows nothing
+                      "sleep 5000", "probe"}));
+}
+
+TEST(MonitorCause, NamesFailingWithTheHostsSilentCountForNothing)
+{
+    CauseScript script;
+    script.answers = {Broken, Connected, Connected};
+    script.found = {kSilentNoNames, kNoNames, kAnswered};
+    script.gateway = {GatewayAnswer::Answered};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway", "first Broken (provider)", "sleep 5000", "probe", "change Connected",
+                      "sleep 5000", "probe"}));
 }
 
 TEST(MonitorLoop, PauseBeforeNextProbe)

@@ -33,15 +33,15 @@ struct ConnectionLogTest : ::testing::Test {
     }
 
     // Logs a state as shown that many seconds after the start; returns its row.
-    std::string logAt(int seconds, LinkState state)
+    std::string logAt(int seconds, LinkState state, BreakCause cause = NoCause)
     {
         const ULONGLONG at = start + seconds * kSecond;
         LocalTime time;
         SYSTEMTIME local;
         localTimeOf(at, time, local);
         char row[kLogRowSize];
-        formatLogRow(row, time, state, seconds);
-        logShownState(state, seconds, at);
+        formatLogRow(row, time, state, seconds, cause);
+        logShownState(state, cause, seconds, at);
         return row;
     }
 };
@@ -62,7 +62,7 @@ struct Holder {
     }
 };
 
-const char kHeader[] = "time,state,seconds_in_previous_state\r\n";
+const char kHeader[] = "time,state,seconds_in_previous_state,cause\r\n";
 
 TEST_F(ConnectionLogTest, RowsOfABusyFileAreKeptAndWrittenLaterInOrderWithTheirOwnTimes)
 {
@@ -122,6 +122,21 @@ TEST_F(ConnectionLogTest, ARotationThatCannotReplaceTheOldFileGoesOnAppendingAnd
     const std::string next = logAt(5, Connected);
     EXPECT_EQ(readWholeFile(oldLog), full + held) << "the next row sets the full log aside";
     EXPECT_EQ(readWholeFile(log), kHeader + next);
+}
+
+TEST_F(ConnectionLogTest, ALogBegunWithThreeColumnsKeepsThemUntilItIsSetAside)
+{
+    const std::string threeColumns = "time,state,seconds_in_previous_state\r\n2026-12-07T16:05:09+01:00,Connected,\r\n";
+    std::string old = threeColumns + std::string(1048576 - 60 - threeColumns.size() - 2, '#') + "\r\n";
+    writeWholeFile(log, old);
+    std::string row = logAt(0, Broken, RouterSilent);
+    ASSERT_EQ(row.substr(row.size() - 9), ",router\r\n");
+    row.replace(row.size() - 9, 9, "\r\n");
+    EXPECT_EQ(readWholeFile(log), old + row) << "three columns, as the file began";
+
+    const std::string next = logAt(5, Broken, ProviderDown);
+    EXPECT_EQ(readWholeFile(oldLog), old + row) << "set aside when full";
+    EXPECT_EQ(readWholeFile(log), kHeader + next) << "the new file has four";
 }
 
 TEST_F(ConnectionLogTest, TheOldLogHeldByAnotherProgramDelaysTheRotationOnly)

@@ -19,7 +19,7 @@ int main(int argc, char** argv)
         SYSTEMTIME local;
         localTimeOf(unixEpoch + seconds * 10000000 + units, time, local);
         char row[kLogRowSize];
-        formatLogRow(row, time, Broken, kNoPreviousState);
+        formatLogRow(row, time, Broken, kNoPreviousState, NoCause);
         *std::strchr(row, ',') = '\0';
         std::printf("%s\n", row);
     }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/text.h"
@@ -79,9 +81,9 @@ TEST_F(TrayMenuTest, ConnectionLogStartsWithItsHeaderAndNeedsASettingsFolder)
     buildTrayMenu();
     EXPECT_FALSE(menuItemState(IDM_CONNECTION_LOG) & MFS_GRAYED);
     command(IDM_CONNECTION_LOG);
-    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state\r\n");
+    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state,cause\r\n");
     command(IDM_CONNECTION_LOG);
-    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state\r\n")
+    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), "time,state,seconds_in_previous_state,cause\r\n")
         << "opening it again adds nothing";
 
     DestroyMenu(g_app.trayMenu);
@@ -226,30 +228,58 @@ TEST_F(TrayMenuTest, StateMessagesShowTheStatusWindowOnlyForChanges)
     EXPECT_STREQ(text, "Internet connection is established.");
 }
 
-// A sign-in page in the way is Broken with its own menu item; finding it while
-// Broken already is no change: no row, window or sound, only the menu.
-TEST_F(TrayMenuTest, ASignInPageBringsItsMenuItemAndTakesItAway)
+// The break found elsewhere while Broken: a row, the tip and the window's text
+// say so, the window is not raised; a sign-in page brings its menu item. The
+// window grows for the cause's line and is the template's size again after.
+TEST_F(TrayMenuTest, AMoveOfTheBreakIsLoggedAndToldWithoutRaisingTheWindow)
 {
     buildTrayMenu();
     openStatusWindow();
+    const std::string log = folder + "\\connection-log.csv";
+    RECT templateRect;
+    GetWindowRect(g_app.statusWindow, &templateRect);
     const int items = GetMenuItemCount(g_app.trayMenu);
-    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateFirst);
-    EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items) << "a plain Broken offers no page";
-    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateSignInPage);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, kLinkStateFirst);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, linkStateFlags(false, ProviderDown));
+    EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items) << "no page to offer";
+    char text[128] = "";
+    GetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text, sizeof text);
+    EXPECT_STREQ(text, "Internet connection is broken.\nThe router answers; the internet beyond it does not");
+    RECT grown;
+    GetWindowRect(g_app.statusWindow, &grown);
+    EXPECT_GT(grown.bottom - grown.top, templateRect.bottom - templateRect.top) << "a line taller";
+    EXPECT_GT(grown.right - grown.left, templateRect.right - templateRect.left) << "and wide enough";
+    ShowWindow(g_app.statusWindow, SW_HIDE);
+
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, linkStateFlags(false, SignInPage));
     ASSERT_EQ(GetMenuItemCount(g_app.trayMenu), items + 1);
     EXPECT_EQ(GetMenuItemID(g_app.trayMenu, 0), 119u);
     char label[64] = "";
     GetMenuStringA(g_app.trayMenu, 0, label, sizeof label, MF_BYPOSITION);
     EXPECT_STREQ(label, "Open Sign-in Page");
-    EXPECT_FALSE(GetMenuState(g_app.trayMenu, 0, MF_BYPOSITION) & MF_GRAYED);
-    EXPECT_TRUE(g_app.signInPage);
-    EXPECT_FALSE(IsWindowVisible(g_app.statusWindow)) << "still Broken: no change to tell";
-    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, kLinkStateSignInPage);
+    EXPECT_FALSE(IsWindowVisible(g_app.statusWindow)) << "still Broken: not raised";
+    GetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text, sizeof text);
+    EXPECT_STREQ(text, "Internet connection is broken.\nSign-in page in the way");
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, linkStateFlags(false, SignInPage));
     EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items + 1) << "offered once";
+
     SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);
     EXPECT_EQ(GetMenuItemCount(g_app.trayMenu), items);
-    EXPECT_FALSE(g_app.signInPage);
     EXPECT_TRUE(IsWindowVisible(g_app.statusWindow));
+    RECT back;
+    GetWindowRect(g_app.statusWindow, &back);
+    EXPECT_EQ(back.bottom - back.top, templateRect.bottom - templateRect.top);
+    EXPECT_EQ(back.right - back.left, templateRect.right - templateRect.left);
+    // Each row's state and cause, after the header.
+    std::vector<std::string> shown;
+    const std::string rows = readWholeFile(log);
+    for (size_t start = rows.find('\n') + 1, end; (end = rows.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string row = rows.substr(start, end - start);
+        const size_t state = row.find(',') + 1, seconds = row.find(',', state), cause = row.find(',', seconds + 1);
+        shown.push_back(row.substr(state, seconds - state) + "/" + row.substr(cause + 1));
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"Connected/", "Broken/provider", "Broken/sign-in page", "Connected/"}))
+        << rows;
 }
 
 // Rows kept while another program holds the log are written when the
