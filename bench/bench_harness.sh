@@ -21,12 +21,14 @@ watch_status() {
 }
 
 # seconds_until_shown T0_MS TEXT LIMIT_SECONDS: how long after T0 the window
-# showed a text that begins with TEXT (waiting for it up to the limit), or "missed".
+# showed a text that begins with TEXT (waiting for it up to the limit), or
+# "missed". A line break in the window's text is written \n.
 seconds_until_shown() {
     local seen="" deadline=$((SECONDS + $3))
     while [ -z "$seen" ] && [ $SECONDS -lt $deadline ]; do
-        seen=$(awk -v t0="$1" -v text="$2" '{ sub(/\r$/, "") }
-            $1 >= t0 && index(substr($0, index($0, " ") + 1), "shown " text) == 1 { print $1; exit }' "$E2E_WORK/watch.log")
+        seen=$(TEXT=$2 awk -v t0="$1" '{ sub(/\r$/, "") }
+            $1 >= t0 && index(substr($0, index($0, " ") + 1), "shown " ENVIRON["TEXT"]) == 1 { print $1; exit }' \
+            "$E2E_WORK/watch.log")
         [ -z "$seen" ] && sleep 0.05
     done
     if [ -z "$seen" ]; then echo missed; else awk -v a="$seen" -v b="$1" 'BEGIN { printf "%.3f", (a - b) / 1000 }'; fi

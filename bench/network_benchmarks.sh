@@ -21,6 +21,10 @@
 #   switch    COUNT moves of the default route to a second link that leads
 #             nowhere, and back; default interval, idle
 #   stall     COUNT stalls of everything for 5 s while in use
+#   causes    COUNT rounds, in use, names from a name server past the router:
+#             the cable pulled, the router gone, the provider gone, the name
+#             server gone; each until its cause is shown, and back; default
+#             interval. Also the echo requests the router gets
 #   quiet     Connected and idle for COUNT seconds at the default interval: the
 #             echo requests and TCP segments the computer sends
 # Writes OUTDIR/PART.tsv.
@@ -62,13 +66,13 @@ start_measured() {  # start_measured CONFIG_LINES: started, Connected, watched
     watch_status
 }
 
-# change NAME COMMAND TEXT: makes the change and records how long the status
-# window took to show TEXT.
+# change NAME COMMAND TEXT [LIMIT]: makes the change and records how long the
+# status window took to show TEXT (60 s at most unless told).
 change() {
     local t0
     t0=$(now_ms)
     $2
-    printf '%s\t%s\n' "$1" "$(seconds_until_shown "$t0" "$3" 60)" >>"$TSV"
+    printf '%s\t%s\n' "$1" "$(seconds_until_shown "$t0" "$3" "${4:-60}")" >>"$TSV"
 }
 
 case $PART in
@@ -208,6 +212,40 @@ stall)
     done
     sleep 15
     printf 'stalls\t%s\nfalse_broken\t%s\n' "$COUNT" "$(grep -c " shown $BROKEN_TEXT" "$E2E_WORK/watch.log")" >>"$TSV"
+    ;;
+causes)
+    serve_web
+    e2e_far_name_server
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/far-icmp.hex"
+    start_measured ""
+    in_use_for $((COUNT * 200 + 60))
+    gateway_echoes() { awk 'substr($0, 33, 8) == "c00002fe" && substr($0, 41, 2) == "08"' "$E2E_WORK/far-icmp.hex" | wc -l; }
+    pull() { cable pulled; }
+    plug() { cable back; }
+    router_gone() { ip -n "$E2E_FAR_NS" addr del 192.0.2.254/24 dev lrt; }
+    router_back() { ip -n "$E2E_FAR_NS" addr add 192.0.2.254/24 dev lrt; }
+    names_gone() { name_server lost; }
+    names_back() { name_server back; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 5 10)"
+        change no_network pull "$BROKEN_TEXT\nNo network connection"
+        change no_network_back plug "$ESTABLISHED_TEXT"
+        sleep "$(random_between 5 10)"
+        change router router_gone "$BROKEN_TEXT\nThe router does not answer"
+        change router_back router_back "$ESTABLISHED_TEXT"
+        sleep "$(random_between 5 10)"
+        echoes=$(gateway_echoes)
+        t0=$(now_ms)
+        change provider lose_upstream "$BROKEN_TEXT\nThe router answers; the internet beyond it does not"
+        sleep "$(random_between 5 20)"
+        change provider_back restore_upstream "$ESTABLISHED_TEXT"
+        # The echo requests the router got while the provider was gone, and for how long it was Broken.
+        printf 'provider_gateway_echoes\t%s\t%s\n' "$(($(gateway_echoes) - echoes))" \
+            "$(awk -v a="$(now_ms)" -v b="$t0" 'BEGIN { printf "%.1f", (a - b) / 1000 }')" >>"$TSV"
+        sleep "$(random_between 5 10)"
+        change names names_gone "$BROKEN_TEXT\nNames are not being answered (DNS)" 120
+        change names_back names_back "$ESTABLISHED_TEXT"
+    done
     ;;
 quiet)
     serve_web

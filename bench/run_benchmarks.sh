@@ -49,6 +49,7 @@ part lossy-50 "$LOSSY_PROBES" &
 (part router-call "$CHANGES"; part router-chatter "$CHANGES") &
 (part router-names "$CHANGES"; part router-again "$CHANGES") &
 part quiet "$IDLE" &
+part causes 20 &  # rounds of four causes each: about 50 minutes
 wait
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")
