@@ -5,7 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/wine_env.sh"
 packages=(
-    cmake g++ clang libclang-rt-14-dev googletest libgtest-dev python3 iproute2 procps
+    cmake g++ clang libclang-rt-14-dev googletest libgtest-dev python3 python3-pefile iproute2 procps
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 xvfb xdotool imagemagick
 )
