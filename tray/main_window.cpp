@@ -12,14 +12,9 @@
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
-
-#ifndef LINTORA_GUIDE_HOST
-#define LINTORA_GUIDE_HOST "lintora.example.com"
-#endif
+#include "tray/user_guide.h"
 
 namespace {
-
-const char kUserGuideAddress[] = "http://" LINTORA_GUIDE_HOST "/lintora/user_guide.php";
 
 // While log rows wait for a busy file: how often they are tried again.
 enum : UINT_PTR { kLogRetryTimer = 1 };
@@ -157,11 +152,6 @@ void exitProgram()
     removeTrayIcon(Broken);
     removeTrayIcon(Connected);
     PostQuitMessage(0);
-}
-
-void openUserGuide()
-{
-    ShellExecuteA(nullptr, "open", kUserGuideAddress, "", "", SW_SHOWNORMAL);
 }
 
 // The browser asks for a page over plain HTTP, which lets the portal show its own.
