@@ -34,6 +34,36 @@ HICON loadStateIcon(LinkState state)
     return LoadIconA(g_app.instance, MAKEINTRESOURCEA(linkStateIconId(state)));
 }
 
+// The icons handed to the shell, one per state, at the size the notification
+// area uses at the display's scale; loaded on first use and again after the
+// scale changes. The user interface thread's alone.
+HICON g_trayIcons[2];
+
+HICON loadTrayIconImage(LinkState state)
+{
+    // From Vista on: the image made for the size, not one scaled from another.
+    typedef HRESULT(WINAPI * LoadIconMetricFunction)(HINSTANCE, PCWSTR, int, HICON*);
+    const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    const LoadIconMetricFunction loadIconMetric =
+        controls != nullptr ? reinterpret_cast<LoadIconMetricFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(controls, "LoadIconMetric")))
+                            : nullptr;
+    HICON icon = nullptr;
+    if (loadIconMetric != nullptr &&
+        SUCCEEDED(loadIconMetric(g_app.instance, MAKEINTRESOURCEW(linkStateIconId(state)), 0 /* LIM_SMALL */, &icon)))
+        return icon;
+    return static_cast<HICON>(LoadImageA(g_app.instance, MAKEINTRESOURCEA(linkStateIconId(state)), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+}
+
+HICON trayIconOf(LinkState state)
+{
+    HICON& icon = g_trayIcons[state == Connected ? 0 : 1];
+    if (icon == nullptr)
+        icon = loadTrayIconImage(state);
+    return icon;
+}
+
 // "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale writes them.
 void formatShownSince(char (&since)[kTipSize])
 {
@@ -76,7 +106,7 @@ void addTrayIcon(LinkState state)
     NOTIFYICONDATAA record = notifyRecord(state);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
-    record.hIcon = loadStateIcon(state);
+    record.hIcon = trayIconOf(state);
     formatStateTip(g_shownTip, state);
     lstrcpynA(record.szTip, g_shownTip, sizeof record.szTip);
     setWindowIcons(state);
@@ -105,5 +135,23 @@ void refreshTrayTip()
     NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
     record.uFlags = NIF_TIP;
     lstrcpynA(record.szTip, tip, sizeof record.szTip);
+    Shell_NotifyIconA(NIM_MODIFY, &record);
+}
+
+HICON trayIcon(LinkState state)
+{
+    return trayIconOf(state);
+}
+
+void reloadTrayIcons()
+{
+    for (HICON& icon : g_trayIcons) {
+        if (icon != nullptr)
+            DestroyIcon(icon);
+        icon = nullptr;
+    }
+    NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
+    record.uFlags = NIF_ICON;
+    record.hIcon = trayIconOf(g_app.shownState);
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }

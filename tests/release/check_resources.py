@@ -84,6 +84,9 @@ def main(exe, version, icon_dir):
         images = group_images(pe, group)
         expected = ico_images(f"{icon_dir}/{name}.ico")
         check(f"icon group {group} holds every image of {name}.ico, whole", images == expected, images)
+        scaled = sorted(w for w, h, bits, _ in (images or []) if bits == 32 and w == h)
+        check(f"icon group {group} has 32-bit images of 16, 20, 24, 40 and 48 px",
+              all(size in scaled for size in (16, 20, 24, 40, 48)), scaled)
     print(f"{passes} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -23,13 +23,15 @@ struct Image {
     unsigned bits;
 };
 
-void expectSixImages(const std::string& name)
+// The six classic images that every Windows reads, then 20, 24 and 40 pixels
+// at 32 bits stored as PNG for the scales of today's displays.
+void expectItsImages(const std::string& name)
 {
     const std::vector<uint8_t> ico = readFile(std::string(LINTORA_SOURCE_DIR) + "/res/icons/" + name);
     ASSERT_GE(ico.size(), 6u) << name;
     EXPECT_EQ(le16(ico, 0), 0u);
     EXPECT_EQ(le16(ico, 2), 1u) << "an icon, not a cursor";
-    ASSERT_EQ(le16(ico, 4), 6u) << name;
+    ASSERT_EQ(le16(ico, 4), 9u) << name;
     const Image expected[6] = {{48, 8}, {32, 8}, {16, 8}, {48, 32}, {32, 24}, {16, 32}};
     for (int i = 0; i < 6; ++i) {
         const size_t entry = 6 + 16 * i;
@@ -44,10 +46,21 @@ void expectSixImages(const std::string& name)
         EXPECT_EQ(le32(ico, offset + 8), 2 * expected[i].size);
         EXPECT_EQ(le16(ico, offset + 14), expected[i].bits) << name << " image " << i;
     }
+    const unsigned pngSizes[3] = {20, 24, 40};
+    for (int i = 0; i < 3; ++i) {
+        const size_t entry = 6 + 16 * (6 + i);
+        const uint32_t bytes = le32(ico, entry + 8);
+        const uint32_t offset = le32(ico, entry + 12);
+        EXPECT_EQ(ico.at(entry), pngSizes[i]) << name << " PNG image " << i;
+        EXPECT_EQ(le16(ico, entry + 6), 32u) << name << " PNG image " << i;
+        ASSERT_LE(uint64_t(offset) + bytes, ico.size()) << name << " PNG image " << i;
+        EXPECT_EQ(le32(ico, offset), 0x474E5089u) << name << " PNG image " << i << " is stored as PNG";
+        EXPECT_EQ(ico.at(offset + 19), pngSizes[i]) << "its width, from its header";
+    }
 }
 
-TEST(IconFiles, BrokenHasSixImagesOfTheRightSizesAndDepths) { expectSixImages("broken.ico"); }
-TEST(IconFiles, ConnectedHasSixImagesOfTheRightSizesAndDepths) { expectSixImages("connected.ico"); }
+TEST(IconFiles, BrokenHasItsImagesOfTheRightSizesAndDepths) { expectItsImages("broken.ico"); }
+TEST(IconFiles, ConnectedHasItsImagesOfTheRightSizesAndDepths) { expectItsImages("connected.ico"); }
 
 TEST(Manifest, AsksForCommonControlsSixAndNoExecutionLevel)
 {
