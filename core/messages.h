@@ -28,3 +28,7 @@ inline BreakCause breakCauseOfFlags(LPARAM flags)
     const LPARAM cause = (flags >> kLinkStateCauseShift) & 0xFF;
     return cause < kBreakCauses ? static_cast<BreakCause>(cause) : NoCause;
 }
+
+// WM_DPICHANGED (Windows 8.1 and later), which the headers built for Vista
+// lack: the display's new DPI in HIWORD(wParam).
+enum : UINT { kDpiChangedMessage = 0x02E0 };

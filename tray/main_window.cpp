@@ -16,9 +16,6 @@
 
 namespace {
 
-// Sent when the display's scale changes (Windows 8.1 and later).
-enum : UINT { WM_DPICHANGED_MESSAGE = 0x02E0 };
-
 // While log rows wait for a busy file: how often they are tried again.
 enum : UINT_PTR { kLogRetryTimer = 1 };
 enum : UINT { kLogRetryMs = 60000 };
@@ -220,7 +217,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_POWERBROADCAST:
         onPowerEvent(wParam);
         return TRUE;
-    case WM_DPICHANGED_MESSAGE:
+    case kDpiChangedMessage:
     case WM_DISPLAYCHANGE:
         reloadTrayIcons();  // the notification area's icons are another size now
         return 0;

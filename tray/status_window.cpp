@@ -1,6 +1,7 @@
 #include "tray/status_window.h"
 
 #include "core/app_state.h"
+#include "core/messages.h"
 #include "res/resource.h"
 #include "settings/config_file.h"
 #include "settings/setting_values.h"
@@ -107,10 +108,31 @@ int larger(int a, int b)
     return a > b ? a : b;
 }
 
+// The display's scale when the window was made (its dialog units are of that
+// scale) and now, as DPI; and the font made for a later scale, if any. The
+// user interface thread's alone.
+struct StatusScale {
+    int madeDpi, dpi;
+    HFONT font;
+};
+StatusScale g_scale = {96, 96, nullptr};
+
+int screenDpi()
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
 RECT dialogUnitsToPixels(HWND window, int left, int top, int width, int height)
 {
     RECT rect = {left, top, left + width, top + height};
     MapDialogRect(window, &rect);
+    rect.left = MulDiv(rect.left, g_scale.dpi, g_scale.madeDpi);
+    rect.top = MulDiv(rect.top, g_scale.dpi, g_scale.madeDpi);
+    rect.right = MulDiv(rect.right, g_scale.dpi, g_scale.madeDpi);
+    rect.bottom = MulDiv(rect.bottom, g_scale.dpi, g_scale.madeDpi);
     return rect;
 }
 
@@ -155,13 +177,50 @@ void fitWindowToMessage(HWND window)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The window moved to a display of another scale, or the scale changed: its
+// text in a font of that scale, and its size to match; it stays where it was
+// put. The system's own scaling of dialogs is turned off when the window is
+// made, so that it is not done twice.
+void onStatusDpiChanged(HWND window, int dpi)
+{
+    if (dpi <= 0 || dpi == g_scale.dpi)
+        return;
+    LOGFONTA face = {};
+    GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof face, &face);
+    face.lfHeight = MulDiv(face.lfHeight, dpi, g_scale.madeDpi);
+    face.lfWidth = 0;
+    const HFONT font = CreateFontIndirectA(&face);
+    if (font == nullptr)
+        return;
+    SendDlgItemMessageA(window, IDC_STATUS_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendDlgItemMessageA(window, IDOK, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (g_scale.font != nullptr)
+        DeleteObject(g_scale.font);
+    g_scale.font = font;
+    g_scale.dpi = dpi;
+    fitWindowToMessage(window);
+}
+
+// Windows 10 1703 and later scale dialogs themselves; this window does it.
+void turnOffSystemDialogScaling(HWND window)
+{
+    typedef BOOL(WINAPI * SetDialogDpiChangeBehaviorFunction)(HWND, int, int);
+    const SetDialogDpiChangeBehaviorFunction setBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    const int disableAll = 1;  // DDC_DISABLE_ALL
+    if (setBehavior != nullptr)
+        setBehavior(window, disableAll, disableAll);
+}
+
 } // namespace
 
 void openStatusWindow()
 {
     closeStatusWindow();
+    g_scale.madeDpi = g_scale.dpi = screenDpi();
     g_app.statusWindow = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_STATUS), g_app.mainWindow,
                                             statusDialogProc, 0);
+    turnOffSystemDialogScaling(g_app.statusWindow);
     SetWindowTextA(g_app.statusWindow, "Lintora?");
 }
 
@@ -171,6 +230,9 @@ void closeStatusWindow()
         return;
     DestroyWindow(g_app.statusWindow);
     g_app.statusWindow = nullptr;
+    if (g_scale.font != nullptr)
+        DeleteObject(g_scale.font);  // after the window that used it
+    g_scale.font = nullptr;
     g_app.countdownTimer = 0;  // the timer died with its window
 }
 
@@ -205,6 +267,9 @@ INT_PTR CALLBACK statusDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     case WM_COMMAND:
         onStatusCommand(window, wParam);
+        return TRUE;
+    case kDpiChangedMessage:
+        onStatusDpiChanged(window, HIWORD(wParam));
         return TRUE;
     default:
         return FALSE;

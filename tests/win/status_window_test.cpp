@@ -2,6 +2,8 @@
 // hidden through its own dialog procedure.
 #include <gtest/gtest.h>
 
+#include "core/messages.h"
+
 #include "res/resource.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
@@ -53,6 +55,43 @@ TEST_F(StatusWindowTest, CreatedHiddenFromTheTemplateAndOwnedByTheMainWindow)
     EXPECT_EQ(buttonStyle & 0x50010001u, 0x50010001u);
     const DWORD textStyle = static_cast<DWORD>(GetWindowLongA(GetDlgItem(window(), IDC_STATUS_TEXT), GWL_STYLE));
     EXPECT_EQ(textStyle & 0x50020001u, 0x50020001u);
+}
+
+// A display of twice the scale: the text's font and the window double, its
+// top left corner stays; back at the first scale it is as it was.
+TEST_F(StatusWindowTest, AnotherScaleScalesFontAndSizeInPlace)
+{
+    showStatusMessage("Internet connection is broken.\nThe router does not answer");
+    RECT before, client;
+    GetWindowRect(window(), &before);
+    GetClientRect(window(), &client);
+    const auto fontHeight = [&] {
+        LOGFONTA face = {};
+        GetObjectA(reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(window(), IDC_STATUS_TEXT, WM_GETFONT, 0, 0)),
+                   sizeof face, &face);
+        return face.lfHeight;
+    };
+    const LONG height = fontHeight();
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    SendMessageA(window(), kDpiChangedMessage, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&before));
+    RECT after, doubled;
+    GetWindowRect(window(), &after);
+    GetClientRect(window(), &doubled);
+    EXPECT_EQ(fontHeight(), 2 * height);
+    EXPECT_NEAR(doubled.right, 2 * client.right, 2);
+    EXPECT_NEAR(doubled.bottom, 2 * client.bottom, 2);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+
+    SendMessageA(window(), kDpiChangedMessage, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&before));
+    RECT back;
+    GetWindowRect(window(), &back);
+    EXPECT_EQ(fontHeight(), height);
+    EXPECT_EQ(back.right - back.left, before.right - before.left);
+    EXPECT_EQ(back.bottom - back.top, before.bottom - before.top);
 }
 
 TEST_F(StatusWindowTest, OpeningAgainReplacesTheWindow)
