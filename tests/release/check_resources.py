@@ -3,16 +3,22 @@
 
   check_resources.py EXE VERSION ICON_DIR
 
-the version resource (names and numbers, VERSION being CMakeLists.txt's) and
-each state's icon group, whose images must be those of its .ico source.
+the version resource (names and numbers, VERSION being CMakeLists.txt's),
+each state's icon group, whose images must be those of its .ico source at
+every size the display's scales want, and the user guide's page: one HTML
+page whose elements close, with the headings of docs/user_guide.md.
 Needs python3-pefile (Debian's, for the system's python3).
 """
+import html.parser
 import struct
 import sys
 
 import pefile
 
-RT_ICON, RT_GROUP_ICON = 3, 14
+RT_ICON, RT_RCDATA, RT_GROUP_ICON = 3, 10, 14
+IDR_USER_GUIDE = 104
+# Elements that have no end tag.
+VOID = {"meta", "br", "hr", "img", "link", "input"}
 passes = failures = 0
 
 
@@ -54,6 +60,39 @@ def group_images(pe, group_id):
     return images
 
 
+def resource(pe, kind_id, resource_id):
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for named in kind.directory.entries:
+            if kind.id == kind_id and named.id == resource_id:
+                entry = named.directory.entries[0].data.struct
+                return pe.get_data(entry.OffsetToData, entry.Size)
+    return None
+
+
+class Page(html.parser.HTMLParser):
+    """Whether every element that opens is closed, in order; the headings."""
+
+    def __init__(self):
+        super().__init__()
+        self.open, self.balanced, self.headings, self.heading = [], True, [], None
+
+    def handle_starttag(self, tag, attrs):
+        if tag not in VOID:
+            self.open.append(tag)
+        if tag in ("h1", "h2"):
+            self.heading = ""
+
+    def handle_endtag(self, tag):
+        self.balanced = self.balanced and bool(self.open) and self.open.pop() == tag
+        if tag in ("h1", "h2"):
+            self.headings.append(self.heading)
+            self.heading = None
+
+    def handle_data(self, data):
+        if self.heading is not None:
+            self.heading += data
+
+
 def ico_images(path):
     data = open(path, "rb").read()
     count = struct.unpack_from("<HHH", data)[2]
@@ -87,6 +126,17 @@ def main(exe, version, icon_dir):
         scaled = sorted(w for w, h, bits, _ in (images or []) if bits == 32 and w == h)
         check(f"icon group {group} has 32-bit images of 16, 20, 24, 40 and 48 px",
               all(size in scaled for size in (16, 20, 24, 40, 48)), scaled)
+    page = resource(pe, RT_RCDATA, IDR_USER_GUIDE)
+    check("the user guide is stored", page is not None)
+    text = (page or b"").decode("utf-8", "replace")
+    parsed = Page()
+    parsed.feed(text)
+    check("the guide is one HTML page whose elements all close",
+          text.startswith("<!DOCTYPE html>") and parsed.balanced and not parsed.open, parsed.open)
+    source = open(f"{icon_dir}/../../docs/user_guide.md", encoding="utf-8").read()
+    wanted = [line.lstrip("#").strip() for line in source.splitlines() if line.startswith(("# ", "## "))]
+    check("the guide holds the headings of docs/user_guide.md", parsed.headings == wanted, parsed.headings)
+    check(f"the guide states version {version}", f"Version {version}" in text)
     print(f"{passes} passed, {failures} failed")
     return 1 if failures else 0
 
