@@ -56,13 +56,7 @@ HICON loadTrayIconImage(LinkState state)
                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
 }
 
-HICON trayIconOf(LinkState state)
-{
-    HICON& icon = g_trayIcons[state == Connected ? 0 : 1];
-    if (icon == nullptr)
-        icon = loadTrayIconImage(state);
-    return icon;
-}
+
 
 // "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale writes them.
 void formatShownSince(char (&since)[kTipSize])
@@ -106,7 +100,7 @@ void addTrayIcon(LinkState state)
     NOTIFYICONDATAA record = notifyRecord(state);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
-    record.hIcon = trayIconOf(state);
+    record.hIcon = trayIcon(state);
     formatStateTip(g_shownTip, state);
     lstrcpynA(record.szTip, g_shownTip, sizeof record.szTip);
     setWindowIcons(state);
@@ -140,7 +134,10 @@ void refreshTrayTip()
 
 HICON trayIcon(LinkState state)
 {
-    return trayIconOf(state);
+    HICON& icon = g_trayIcons[state == Connected ? 0 : 1];
+    if (icon == nullptr)
+        icon = loadTrayIconImage(state);
+    return icon;
 }
 
 void reloadTrayIcons()
@@ -152,6 +149,6 @@ void reloadTrayIcons()
     }
     NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
     record.uFlags = NIF_ICON;
-    record.hIcon = trayIconOf(g_app.shownState);
+    record.hIcon = trayIcon(g_app.shownState);
     Shell_NotifyIconA(NIM_MODIFY, &record);
 }
