@@ -16,11 +16,12 @@ bool noticeResume(const MonitorHooks& hooks, MonitorState& state)
     return true;
 }
 
-ProbeFindings findingsOf(const MonitorHooks& hooks, LinkState answer)
+// Without a findings hook: a local address, nothing else known.
+ProbeFindings findingsOf(const MonitorHooks& hooks)
 {
     if (hooks.findings != nullptr)
         return hooks.findings(hooks.context);
-    const ProbeFindings known = {true, answer == Connected, false, false};
+    const ProbeFindings known = {true, false, false};
     return known;
 }
 
@@ -49,15 +50,16 @@ uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs)
 
 Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, uint32_t& namesFailedInRow)
 {
-    const ProbeFindings found = findingsOf(hooks, answer);
-    namesFailedInRow = found.hostsAnswered && found.namesFailed ? namesFailedInRow + 1 : 0;
+    const ProbeFindings found = findingsOf(hooks);
+    const bool hostsAnswered = answer == Connected || found.signInPage;
+    namesFailedInRow = hostsAnswered && found.namesFailed ? namesFailedInRow + 1 : 0;
     if (found.signInPage)
         return {Broken, SignInPage};
-    if (answer == Broken && !found.hostsAnswered)
+    if (!hostsAnswered)
         return {Broken, causeOfSilence(hooks, found)};
     if (namesFailedInRow >= kNameFailuresForBroken)
         return {Broken, NamesUnanswered};
-    return {answer, answer == Broken ? ProviderDown : NoCause};
+    return {Connected, NoCause};
 }
 
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)

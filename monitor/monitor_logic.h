@@ -10,11 +10,11 @@
 
 enum : uint32_t { kBrokenRetryMs = 5000, kResumeGraceMs = 30000, kNameFailuresForBroken = 2 };
 
-// What a probe found besides whether the hosts answered, for the cause of a
-// Broken verdict.
+// What a probe found besides its answer, for the cause of a Broken verdict.
+// The hosts answered when the answer is Connected or a sign-in page made it
+// Broken.
 struct ProbeFindings {
     bool localAddress;  // the route look found a local address toward the internet
-    bool hostsAnswered; // the host answered, by echo or handshake
     bool signInPage;    // the web check met a sign-in page
     bool namesFailed;   // a name lookup failed or stayed out past its 2 s
 };

@@ -80,7 +80,6 @@ LinkState probeForMonitor(const char* host, void*)
     g_found = ProbeFindings();
     g_found.localAddress = network.localAddress != 0;
     LinkState result = probeHost(host);
-    g_found.hostsAnswered = result == Connected;
     if (result == Connected &&
         webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage, changed, GetTickCount()) &&
         signInPageInTheWay()) {

@@ -258,13 +258,13 @@ GatewayAnswer scriptedGateway(void* context)
     return s.gateway.at(s.gatewayAsked++);
 }
 
-//                                 local  hosts  sign-in names failed
-const ProbeFindings kAnswered = {true, true, false, false};
-const ProbeFindings kSilent = {true, false, false, false};
-const ProbeFindings kOffline = {false, false, false, false};
-const ProbeFindings kPortal = {true, true, true, false};
-const ProbeFindings kNoNames = {true, true, false, true};
-const ProbeFindings kSilentNoNames = {true, false, false, true};
+//                               local  sign-in names failed
+const ProbeFindings kAnswered = {true, false, false};
+const ProbeFindings kSilent = {true, false, false};
+const ProbeFindings kOffline = {false, false, false};
+const ProbeFindings kPortal = {true, true, false};
+const ProbeFindings kNoNames = {true, false, true};
+const ProbeFindings kSilentNoNames = {true, false, true};
 
 Events runWithCauses(CauseScript script)
 {
