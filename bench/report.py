@@ -122,11 +122,11 @@ def beyond_the_cable(out):
                           "router-again")}
     rows.append(latency_row("outage past the router, in use → Broken",
                             [x[1] for x in parts["router-use"] if x[0] == "lost"],
-                            "goal: p95 ≤ 10; 1.5 to 2 (traffic watch) + 8 (probe)"))
+                            "goal: p95 ≤ 10; 1.5 to 2 (traffic watch) + 7 (probe)"))
     rows.append(latency_row("its end → Connected", [x[1] for x in parts["router-use"] if x[0] == "restored"],
                             "goal: p95 ≤ 3"))
     rows.append(latency_row("outage past the router, idle, `ping_time_interval=10` → Broken",
-                            [x[1] for x in parts["router-idle"] if x[0] == "lost"], "goal: ≤ 10 + 8 = 18"))
+                            [x[1] for x in parts["router-idle"] if x[0] == "lost"], "goal: ≤ 10 + 7 = 17"))
     rows.append(latency_row("its end → Connected", [x[1] for x in parts["router-idle"] if x[0] == "restored"],
                             "5 (retry) + round trip"))
     for name, what in (("router-call", "during a call (datagrams only, 50 a second each way)"),
@@ -185,11 +185,11 @@ def where_the_break_is(out):
     if echoes:
         total = sum(e for e, _ in echoes)
         seconds = sum(s for _, s in echoes)
-        # The first Broken verdict comes about 9.5 s in; then a probe of silent hosts (8 s) every 5 s.
-        verdicts = sum(1 + math.ceil(max(0.0, s - 9.5) / 13) for _, s in echoes)
+        # The first Broken verdict comes about 8.5 s in; then a probe of silent hosts (7 s) every 5 s.
+        verdicts = sum(1 + math.ceil(max(0.0, s - 8.5) / 12) for _, s in echoes)
         print(f"Echo requests the router got while the hosts were gone past it: {total} in {len(echoes)} "
               f"outages lasting {seconds:.0f} s in all, from the outage to its end, which held at most "
-              f"{verdicts} Broken verdicts (the first about 9.5 s in, then one every 13 s: an 8 s probe and "
+              f"{verdicts} Broken verdicts (the first about 8.5 s in, then one every 12 s: a 7 s probe and "
               f"the 5 s retry). One echo per Broken verdict at most; none while Connected (checked by "
               f"`e2e.causes`).\n")
 
@@ -229,11 +229,11 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     print("Loopback turned down and up at random moments (0 to 4 s after the previous change was shown), "
           "`ping_time_interval=1`; latency is the time from the change to the status window showing the new "
           "text (read by a helper polling every 10 ms). A loopback that is down drops the echo requests and the "
-          "TCP try without a word, so a lost connection takes a probe's full 8 s: four requests 1 s apart, "
-          "the last one's 5 s, and the handshake tried alongside. "
+          "TCP try without a word, so a lost connection takes a probe's full 7 s: four requests 1 s apart, "
+          "the last one's 4 s, and the handshake tried alongside. "
           "Bounds count the program's own waits; showing the window takes a few tens of milliseconds more.\n")
     rows = [["direction", "n", "median (s)", "p95 (s)", "max (s)", "bound (s)"]]
-    bounds = {"up": "5 + round trip", "down": "1 (interval) + 8 (probe) = 9"}
+    bounds = {"up": "5 + round trip", "down": "1 (interval) + 7 (probe) = 8"}
     for d, label in (("up", "restored"), ("down", "lost")):
         v = [float(x[1]) for x in lat if x[0] == d]
         rows.append([label, len(v), f"{pct(v, 50):.2f}", f"{pct(v, 95):.2f}", f"{max(v) if v else float('nan'):.2f}",

@@ -12,7 +12,7 @@
 // request that cannot be sent is not waited for. The requests go 1 s apart when
 // unanswered and the handshake is tried alongside, over a raw socket and
 // through the system's ICMP service (no administrator rights) alike, so the
-// probe blocks for at most 8 s, plus at most 2 s for the name (see
+// probe blocks for at most 7 s, plus at most 2 s for the name (see
 // probe/name_lookup.h).
 LinkState probeHost(const char* host);
 

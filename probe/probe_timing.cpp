@@ -8,6 +8,7 @@ enum class Handshake { NotStarted, Running, Failed, Succeeded };
 
 struct Exchange {
     const ProbeIo& io;
+    uint32_t verdictDueMs;  // when the probe decides at the latest
     bool answered;
     Handshake handshake;
     uint32_t handshakeEndMs;
@@ -26,9 +27,15 @@ uint32_t until(const Exchange& x, uint32_t momentMs)
     return left > 0x80000000u ? 0 : left;
 }
 
+// That long from now, but no later than the verdict.
+uint32_t byTheVerdict(const Exchange& x, uint32_t milliseconds)
+{
+    return until(x, x.verdictDueMs) < milliseconds ? x.verdictDueMs : now(x) + milliseconds;
+}
+
 void startHandshake(Exchange& x)
 {
-    x.handshakeEndMs = now(x) + kHandshakeWindowMs;
+    x.handshakeEndMs = byTheVerdict(x, kHandshakeWindowMs);
     x.handshake = x.io.startHandshake(x.io.context) ? Handshake::Running : Handshake::Failed;
 }
 
@@ -57,7 +64,7 @@ void runRound(Exchange& x)
     if (!x.io.sendRequest(x.io.context))
         return;
     const uint32_t sentMs = now(x);
-    x.repliesDueMs = sentMs + kReplyWindowMs;
+    x.repliesDueMs = byTheVerdict(x, kReplyWindowMs);
     while (until(x, sentMs + kRequestSpacingMs) > 0 && x.handshake != Handshake::Succeeded)
         if (waitUntil(x, sentMs + kRequestSpacingMs))
             return;
@@ -67,7 +74,8 @@ void runRound(Exchange& x)
 
 bool exchangeEchoes(const ProbeIo& io)
 {
-    Exchange x = {io, false, Handshake::NotStarted, 0, 0};
+    Exchange x = {io, 0, false, Handshake::NotStarted, 0, 0};
+    x.verdictDueMs = now(x) + kVerdictWithinMs;
     x.repliesDueMs = now(x);
     for (int round = 0; round < kMaxEchoRequestsPerProbe && x.handshake != Handshake::Succeeded; ++round) {
         runRound(x);

@@ -63,7 +63,7 @@ upstream lost
 expect_cause "provider gone" 25 "$BROKEN\\nThe router answers; the internet beyond it does not" "Broken provider"
 [ -n "${LINTORA_SHOTS:-}" ] && read -r sx sy < <(peek status | sed 's/.* x=\([0-9-]*\) y=\([0-9-]*\) .*/\1 \2/') &&
     convert "$(screenshot)" -crop 380x160+$((sx - 10))+$((sy - 10)) +repage "$LINTORA_SHOTS/status-window-cause.png"
-sleep 30  # a probe of silent hosts takes 8 s, the pause 5: two or three more
+sleep 30  # a probe of silent hosts takes 7 s, the pause 5: two or three more
 echoes=$(($(gateway_echoes) - before))
 check "one echo to the router for each Broken probe ($echoes in about 45 s)" \
     bash -c '[ "$1" -ge 2 ] && [ "$1" -le 5 ]' _ "$echoes"

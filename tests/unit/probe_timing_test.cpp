@@ -97,15 +97,18 @@ TEST(ProbeTiming, AnAnsweringNetworkGetsFourRoundsBackToBack)
     EXPECT_EQ(probe(w), "Connected 80: send 0 send 20 send 40 send 60");
 }
 
-TEST(ProbeTiming, NoAnswerIsBrokenEightSecondsOnWithTheHandshakeTriedAfterTwoRequests)
+TEST(ProbeTiming, NoAnswerIsBrokenSevenSecondsOnWithTheHandshakeTriedAfterTwoRequests)
 {
     World w;
     w.handshakeAfterMs = 5000;  // SYNs vanish: the try runs out its 5 s
-    EXPECT_EQ(probe(w), "Broken 8000: send 0 send 1000 handshake 2000 send 2000 send 3000");
+    EXPECT_EQ(probe(w), "Broken 7000: send 0 send 1000 handshake 2000 send 2000 send 3000");
     World refused;
     refused.handshakeAfterMs = 1;
-    EXPECT_EQ(probe(refused), "Broken 8000: send 0 send 1000 handshake 2000 send 2000 send 3000")
-        << "the requests keep their 5 s";
+    EXPECT_EQ(probe(refused), "Broken 7000: send 0 send 1000 handshake 2000 send 2000 send 3000")
+        << "the requests stay open for their replies";
+    World tooLate;
+    tooLate.replyAfterMs = {-1, -1, -1, 4100};  // the last request's reply, 7.1 s into the probe
+    EXPECT_EQ(probe(tooLate), "Broken 7000: send 0 send 1000 handshake 2000 send 2000 send 3000");
 }
 
 TEST(ProbeTiming, AnyAnswerCountsAndEndsTheWaitAtOnce)
@@ -113,6 +116,9 @@ TEST(ProbeTiming, AnyAnswerCountsAndEndsTheWaitAtOnce)
     World late;
     late.replyAfterMs = {4500, -1, -1, -1};  // the first request, answered late
     EXPECT_EQ(probe(late), "Connected 4500: send 0 send 1000 handshake 2000 send 2000 send 3000");
+    World latest;
+    latest.replyAfterMs = {-1, -1, -1, 3990};  // the last request, just before the verdict
+    EXPECT_EQ(probe(latest), "Connected 6990: send 0 send 1000 handshake 2000 send 2000 send 3000");
     World last;
     last.replyAfterMs = {-1, -1, -1, 10};
     EXPECT_EQ(probe(last), "Connected 3010: send 0 send 1000 handshake 2000 send 2000 send 3000");
@@ -127,7 +133,7 @@ TEST(ProbeTiming, AHandshakeThatSucceedsDecidesWhenEchoIsDropped)
     w.handshakeAfterMs = 30;
     w.handshakeSucceeds = true;
     EXPECT_EQ(probe(w), "Connected 2030: send 0 send 1000 handshake 2000 send 2000");
-    for (int after : {2500, 3999}) {  // past the last request, while its replies are still awaited
+    for (int after : {2500, 3999, 4990}) {  // past the last request, while its replies are still awaited
         World slow;
         slow.handshakeAfterMs = after;
         slow.handshakeSucceeds = true;
