@@ -17,13 +17,14 @@ namespace {
 enum : DWORD {
     // How long the default gateway has to answer its one echo request.
     kGatewayWaitMs = 1000,
-    // How often the wait looks at the local network. The system's change
-    // notifications are not used: they do not exist on every version, and
-    // never fire under Wine. The traffic is looked at as often, and more
-    // often while it moves.
-    kNetworkLookMs = 1000,
+    // How often the wait looks at the local network: a cable pulled is shown
+    // within about 2 s. The system's change notifications are not used: they
+    // do not exist on every version, and never fire under Wine. Every other
+    // look comes in the same wake as a look at the counters while they stand
+    // still (a wake costs about as much as a look).
+    kNetworkLookMs = 2000,
     // And at the interface that carries the internet, which costs more.
-    kInterfaceLookMs = 10000,
+    kInterfaceLookMs = 20000,
     // A look due this soon is made now, with the others.
     kLookSlackMs = 20,
     // A look that comes this much later than asked means the machine slept:
@@ -125,19 +126,23 @@ DWORD timeUntilLook(DWORD last, DWORD interval, DWORD now)
 }
 
 // What the looks that are due find that calls for a probe now: the traffic
-// (four times a second while it moves, every 2 s while it stands still),
-// another local address once a second, and another interface carrying the
-// internet every 10 s.
+// (four times a second while it moves, every 4 s while it stands still),
+// another local address every 2 s, and another interface carrying the
+// internet every 20 s. The local network is looked at early, with the
+// counters, when it would come due before their next look.
 bool lookCallsForProbe(LookTimes& looks, DWORD now)
 {
     TrafficCounters counters;
-    if (lookDue(looks.counters, nextTrafficLookMs(g_traffic), now)) {
+    const DWORD countersEvery = nextTrafficLookMs(g_traffic);
+    const bool countersDue = lookDue(looks.counters, countersEvery, now);
+    const bool networkDue = lookDue(looks.network, kNetworkLookMs, countersDue ? now + countersEvery : now);
+    if (countersDue) {
         looks.counters = now;
         if (readInterfaceCounters(g_network.interfaceIndex, counters) &&
             trafficCallsForProbe(g_traffic, counters, g_reported, now))
             return true;
     }
-    if (!lookDue(looks.network, kNetworkLookMs, now))
+    if (!networkDue)
         return false;
     looks.network = now;
     g_network.localAddress = localRouteAddress();

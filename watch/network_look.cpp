@@ -45,6 +45,7 @@ struct InterfaceFunctions {
     DWORD(WINAPI* bestInterface)(IPAddr, PDWORD);
     DWORD(WINAPI* bestRoute)(DWORD, DWORD, PMIB_IPFORWARDROW);
     DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
+    DWORD(WINAPI* indexToLuid)(NET_IFINDEX, PNET_LUID);
     DWORD(WINAPI* entry)(PMIB_IFROW);
 };
 InterfaceFunctions g_functions;  // the monitor thread's alone
@@ -56,11 +57,41 @@ const InterfaceFunctions& interfaceFunctions()
         f.bestInterface = reinterpret_cast<decltype(f.bestInterface)>(systemFunction(L"iphlpapi.dll", "GetBestInterface"));
         f.bestRoute = reinterpret_cast<decltype(f.bestRoute)>(systemFunction(L"iphlpapi.dll", "GetBestRoute"));
         f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
+        f.indexToLuid =
+            reinterpret_cast<decltype(f.indexToLuid)>(systemFunction(L"iphlpapi.dll", "ConvertInterfaceIndexToLuid"));
         if (f.entry2 == nullptr)
             f.entry = reinterpret_cast<decltype(f.entry)>(systemFunction(L"iphlpapi.dll", "GetIfEntry"));
         f.lookedUp = true;
     }
     return f;
+}
+
+// The interface whose counters are read, by its locally unique id: a row
+// asked for by index costs the system a second lookup, the id's, on every
+// read. The id lasts as long as its adapter; once a read by it fails, it is
+// looked up again.
+struct CountedInterface {
+    bool known;
+    uint32_t index;
+    NET_LUID luid;
+};
+CountedInterface g_counted;  // the monitor thread's alone
+
+bool fillInterfaceRow(uint32_t interfaceIndex, MIB_IF_ROW2& row)
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    CountedInterface& counted = g_counted;
+    if (!counted.known || counted.index != interfaceIndex) {
+        counted.index = interfaceIndex;
+        counted.known = f.indexToLuid != nullptr && f.indexToLuid(interfaceIndex, &counted.luid) == NO_ERROR;
+    }
+    if (!counted.known) {
+        row.InterfaceIndex = interfaceIndex;
+        return f.entry2(&row) == NO_ERROR;
+    }
+    row.InterfaceLuid = counted.luid;
+    counted.known = f.entry2(&row) == NO_ERROR;
+    return counted.known;
 }
 
 } // namespace
@@ -88,8 +119,7 @@ bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters)
     if (f.entry2 != nullptr) {
         MIB_IF_ROW2 row;
         ZeroMemory(&row, sizeof row);
-        row.InterfaceIndex = interfaceIndex;
-        if (f.entry2(&row) != NO_ERROR)
+        if (!fillInterfaceRow(interfaceIndex, row))
             return false;
         counters.in = static_cast<uint32_t>(row.InUcastPkts);
         counters.out = static_cast<uint32_t>(row.OutUcastPkts);

@@ -16,10 +16,11 @@
 enum : uint32_t {
     // How often the counters are looked at while they move (often, so that
     // answers that stop are seen soon after the 1.5 s), and while they stand
-    // still (a stream that starts is seen within 2 s; each look costs the
-    // system a round trip to its network driver).
+    // still: a stream that starts is seen within 4 s. Each look costs the
+    // system a round trip to its network driver, about 1.5 ms of processor
+    // time under Wine, so a computer left alone pays for few of them.
     kTrafficLookMs = 250,
-    kQuietLookMs = 2000,
+    kQuietLookMs = 4000,
     // What is seen going out after a quiet spell counts as sent at most this
     // long before the look that saw it.
     kLongestUnseenMs = 1000,
