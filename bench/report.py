@@ -270,9 +270,9 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
         hz = int(idle["clk_tck"])
         device = int(idle.get("device_ticks", "0"))
         print(f"Connected, default interval (60 s), behind a router (the veth topology), the change watch "
-              f"looking once a second at the local address, every 10 s at the interface that carries the "
-              f"internet, and every 2 s at its packet counters (four times a second while they move or while "
-              f"something sent awaits its answer), {secs:.0f} s: {ticks} ticks of {1000 // hz} ms "
+              f"looking every 2 s at the local address, every 20 s at the interface that carries the "
+              f"internet, and every 4 s at its packet counters, in the same wake as every other look at the "
+              f"address (four times a second while they move or while something sent awaits its answer), {secs:.0f} s: {ticks} ticks of {1000 // hz} ms "
               f"of CPU time (user + system) = {ticks / hz / secs * 100:.4f} % of one core, as /proc counts it "
               f"for the Lintora process. Under Wine the counters and the route are read by Wine's device process "
               f"(nsiproxy): {device} ticks there in the same time, {(ticks + device) / hz / secs * 100:.4f} % "
