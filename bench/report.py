@@ -270,7 +270,7 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
         hz = int(idle["clk_tck"])
         device = int(idle.get("device_ticks", "0"))
         print(f"Connected, default interval (60 s), behind a router (the veth topology), the change watch "
-              f"looking every 2 s at the local address, every 20 s at the interface that carries the "
+              f"looking every 2 s at the local address, every minute at the interface that carries the "
               f"internet, and every 4 s at its packet counters, in the same wake as every other look at the "
               f"address (four times a second while they move or while something sent awaits its answer), {secs:.0f} s: {ticks} ticks of {1000 // hz} ms "
               f"of CPU time (user + system) = {ticks / hz / secs * 100:.4f} % of one core, as /proc counts it "

@@ -23,8 +23,10 @@ enum : DWORD {
     // look comes in the same wake as a look at the counters while they stand
     // still (a wake costs about as much as a look).
     kNetworkLookMs = 2000,
-    // And at the interface that carries the internet, which costs more.
-    kInterfaceLookMs = 20000,
+    // And at the interface that carries the internet, which costs more. It is
+    // looked up at every probe too, and a probe follows every change of the
+    // local address, which a move to another adapter brings.
+    kInterfaceLookMs = 60000,
     // A look due this soon is made now, with the others.
     kLookSlackMs = 20,
     // A look that comes this much later than asked means the machine slept:
@@ -128,7 +130,7 @@ DWORD timeUntilLook(DWORD last, DWORD interval, DWORD now)
 // What the looks that are due find that calls for a probe now: the traffic
 // (four times a second while it moves, every 4 s while it stands still),
 // another local address every 2 s, and another interface carrying the
-// internet every 20 s. The local network is looked at early, with the
+// internet every minute. The local network is looked at early, with the
 // counters, when it would come due before their next look.
 bool lookCallsForProbe(LookTimes& looks, DWORD now)
 {
