@@ -77,9 +77,11 @@ MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generat
 
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state)
 {
+    // A network still waking, or a name that went unanswered, brings the next
+    // probe within 5 s: nearer, never farther than the interval.
     const bool soon = state.resumeGrace || state.namesFailedInRow > 0;
-    const uint32_t pause = soon ? static_cast<uint32_t>(kBrokenRetryMs)
-                                : pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
+    const uint32_t regular = pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
+    const uint32_t pause = soon && regular > kBrokenRetryMs ? static_cast<uint32_t>(kBrokenRetryMs) : regular;
     hooks.sleep(pause, hooks.context);
     noticeResume(hooks, state);  // a resume cut the wait short: probe now
     const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);

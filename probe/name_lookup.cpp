@@ -105,7 +105,7 @@ bool lookupEnded(DWORD milliseconds)
 
 } // namespace
 
-bool lookUpHost(const char* host, uint32_t& address)
+bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs)
 {
     NameLookups& l = g_lookups;
     if (l.outstanding)
@@ -118,7 +118,7 @@ bool lookUpHost(const char* host, uint32_t& address)
         l.askedAtMs = GetTickCount();
         if (startLookupThread()) {
             SetEvent(l.asked);
-            lookupEnded(known ? 0 : static_cast<DWORD>(kNameLookupWaitMs));  // a known address serves at once
+            lookupEnded(known ? 0 : newNameWaitMs);  // a known address serves at once
         } else {
             resolveAskedName();  // no thread to be had: the old way, unbounded
             takeAnswer();

@@ -12,9 +12,10 @@
 enum : uint32_t { kNameLookupWaitMs = 2000 };
 
 // The name's IPv4 address (network byte order): the one remembered, or the
-// lookup's answer for a name never resolved yet; false when neither is known. The monitor thread's alone;
-// its sockets must be started.
-bool lookUpHost(const char* host, uint32_t& address);
+// lookup's answer for a name never resolved yet, waited for that long; false
+// when neither is known. The monitor thread's alone; its sockets must be
+// started.
+bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs = kNameLookupWaitMs);
 
 // Whether names go unanswered: the last lookup got no answer (not even "no
 // such name"), or is still out 2 s after it was asked (the one outstanding is

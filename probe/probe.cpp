@@ -382,13 +382,27 @@ SOCKET openIcmpSocket(ProbeRoute route)
     return route == ProbeRoute::RawSocketFirst ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) : INVALID_SOCKET;
 }
 
+// The address to probe: the host's own; while its name was never resolved,
+// another probe host's at once (the name is asked meanwhile: a name server
+// gone with the uplink must not hold the verdict up); with none known at
+// all, the name's answer, waited for 2 s at most.
+bool addressToProbe(const char* host, uint32_t& address)
+{
+    uint32_t standIn = 0;
+    const bool standInKnown = anyProbeHostRemembered(standIn);
+    if (lookUpHost(host, address, standInKnown ? 0u : static_cast<uint32_t>(kNameLookupWaitMs)))
+        return true;
+    address = standIn;
+    return standInKnown || anyProbeHostRemembered(address);
+}
+
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
     const SOCKET sock = openIcmpSocket(route);
     sockaddr_in destination = {};
     destination.sin_family = AF_INET;
     uint32_t address = 0;
-    if (!lookUpHost(host, address) && !anyProbeHostRemembered(address)) {
+    if (!addressToProbe(host, address)) {
         if (sock != INVALID_SOCKET)
             closesocket(sock);
         return Broken;

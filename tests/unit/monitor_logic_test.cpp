@@ -266,10 +266,10 @@ const ProbeFindings kPortal = {true, true, false};
 const ProbeFindings kNoNames = {true, false, true};
 const ProbeFindings kSilentNoNames = {true, false, true};
 
-Events runWithCauses(CauseScript script)
+Events runWithCauses(CauseScript script, uint32_t intervalMs = 60000)
 {
     script.withCauses = true;
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000,
+    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs,
                                 nullptr, nullptr, scriptedFindings, scriptedGateway};
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
@@ -311,6 +311,15 @@ TEST(MonitorCause, NamesUnansweredTwiceInARowWhileTheHostsAnswerIsBroken)
                       "sleep 5000", "probe", "change Connected",
                       "sleep 60000", "probe",             // one failure alone shows nothing
                       "sleep 5000", "probe"}));
+}
+
+TEST(MonitorCause, ANameUnansweredNeverPutsTheNextProbeFartherThanTheInterval)
+{
+    CauseScript script;
+    script.answers = {Connected, Connected, Connected};
+    script.found = {kAnswered, kNoNames, kAnswered};
+    EXPECT_EQ(runWithCauses(script, 1000),
+              (Events{"probe", "first Connected", "sleep 1000", "probe", "sleep 1000", "probe"}));
 }
 
 TEST(MonitorCause, NamesFailingWithTheHostsSilentCountForNothing)
