@@ -67,7 +67,8 @@ def network_verdicts(out):
                             "goal: p95 ≤ 3; bound 2 (look) + round trip"))
     rows.append(latency_row("upstream outage → Broken", [x[1] for x in outage if x[0] == "lost"],
                             "1 (interval) + 7 (probe: requests 1 s apart, open until 7 s, the handshake "
-                            "refused) = 8; up to 4 more when a probe under way already had its answer"))
+                            "refused) + 1 (the router's echo, unanswered here too) = 9; up to 4 more when a probe "
+                            "under way already had its answer"))
     rows.append(latency_row("upstream back → Connected", [x[1] for x in outage if x[0] == "restored"],
                             "5 + round trip"))
     print(table(rows) + "\n")
