@@ -17,7 +17,7 @@ enum : uint32_t {
     // How often the counters are looked at while they move (often, so that
     // answers that stop are seen soon after the 1.5 s), and while they stand
     // still: a stream that starts is seen within 4 s. Each look costs the
-    // system a round trip to its network driver, about 1.5 ms of processor
+    // system a round trip to its network driver, about 2 ms of processor
     // time under Wine, so a computer left alone pays for few of them.
     kTrafficLookMs = 250,
     kQuietLookMs = 4000,
