@@ -56,8 +56,6 @@ HICON loadTrayIconImage(LinkState state)
                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
 }
 
-
-
 // "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale writes them.
 void formatShownSince(char (&since)[kTipSize])
 {
