@@ -47,7 +47,7 @@ hold_log() {
     start_bg bash -c 'ip netns exec "$1" "$2" "$3" hold-file "$4" "$5" "$6" >"$7"' _ \
         "$E2E_NS" "$LINTORA_WINE" "$PEEK_EXE" "$LOG" "$1" "$2" "$E2E_WORK/holder.out"
     HOLDER=$LAST_PID
-    wait_until 10 grep -q held=1 "$E2E_WORK/holder.out"
+    wait_until 10 grep -qs held=1 "$E2E_WORK/holder.out"
 }
 
 # A spreadsheet showing the log lets readers and writers in: rows still come.
@@ -115,6 +115,9 @@ mv "$APP_DIR/Lintora.exe" "$E2E_WORK/moved/Lintora.exe"
 APP_DIR="$E2E_WORK/moved"
 start_lintora moved
 check "the moved program starts" wait_until 30 tray_shows broken
+# The starting icon is Broken too: the menu waits until the program is past
+# its start, with its first state found.
+check "and finds its first state" wait_until 30 grep -qs Broken "$APP_DIR/connection-log.csv"
 open_menu
 expect_eq "a value for another path shows unchecked" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Escape
