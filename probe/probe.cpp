@@ -389,11 +389,8 @@ SOCKET openIcmpSocket(ProbeRoute route)
 bool addressToProbe(const char* host, uint32_t& address)
 {
     uint32_t standIn = 0;
-    const bool standInKnown = anyProbeHostRemembered(standIn);
-    if (lookUpHost(host, address, standInKnown ? 0u : static_cast<uint32_t>(kNameLookupWaitMs)))
-        return true;
-    address = standIn;
-    return standInKnown || anyProbeHostRemembered(address);
+    const uint32_t waitMs = anyProbeHostRemembered(standIn) ? 0u : static_cast<uint32_t>(kNameLookupWaitMs);
+    return lookUpHost(host, address, waitMs) || anyProbeHostRemembered(address);
 }
 
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
