@@ -267,15 +267,18 @@ causes() {
         awk -F, '{ printf "%s%s", sep, ($4 == "" ? "-" : $4); sep = " " }'
 }
 
-# expect_next STATE LIMIT WHAT: the log's next row shows that state within
-# the limit; says how long it took.
+# expect_next STATE LIMIT WHAT ACTION...: runs the action (the outage or its
+# end), and the log's next row shows that state within the limit; says how
+# long it took. The rows before are read before the action: a return can be
+# logged before the action's last command has even ended.
 expect_next() {
     local from=$SECONDS expected
     expected="$(states) $1"
+    "${@:4}"
     if wait_until "$2" states_are "${expected# }"; then
         e2e_log "ok: $3: $1 in $((SECONDS - from)) s"
     else
-        e2e_fail "$3: $1 not within $2 s"
+        e2e_fail "$3: $1 not within $2 s; the log: $(tr -d '\r' <"$APP_DIR/connection-log.csv" 2>/dev/null | tail -n +2 | tr '\n' '|')"
     fi
 }
 

@@ -26,10 +26,8 @@ sleep 2  # the first probe's pause has begun
 # In use: the answers stop, the traffic says so long before the interval ends.
 use_for 40
 sleep 4
-upstream lost
-expect_next Broken 25 "an outage past the router while in use"
-upstream back
-expect_next Connected 10 "its end"
+expect_next Broken 25 "an outage past the router while in use" upstream lost
+expect_next Connected 10 "its end" upstream back
 
 # A stall of everything for 5 s, in use: no alarm.
 sleep 12  # past the spacing of probes that the traffic starts
@@ -42,19 +40,15 @@ expect_eq "a 5 s stall shows nothing" "$before" "$(states)"
 
 # Idle: nothing goes out, so only the interval's probe finds the outage.
 sleep 30  # the chatter has ended
-upstream lost
-expect_next Broken 80 "an outage while idle, within the interval and one probe"
-upstream back
-expect_next Connected 20 "its end"
+expect_next Broken 80 "an outage while idle, within the interval and one probe" upstream lost
+expect_next Connected 20 "its end" upstream back
 
 # Another network joined: the default route moves to a second link that leads
 # nowhere (its packets vanish), while the first link keeps its address.
 e2e_dead_link
 sleep 3
-default_route dead
-expect_next Broken 15 "a switch to a dead network while idle"
-default_route router
-expect_next Connected 15 "and back"
+expect_next Broken 15 "a switch to a dead network while idle" default_route dead
+expect_next Connected 15 "and back" default_route router
 
 peek command 107 >/dev/null
 check "Exit" wait_until 20 exited_with first 0

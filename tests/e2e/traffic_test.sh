@@ -33,10 +33,8 @@ while_in_use() {
     shift
     start_bg in_ns "$@"
     sleep 4
-    outage lost
-    expect_next Broken 20 "an outage past the router $what"
-    outage back
-    expect_next Connected 15 "its end, $what"
+    expect_next Broken 20 "an outage past the router $what" outage lost
+    expect_next Connected 15 "its end, $what" outage back
     sleep 2  # the probe that saw it back has ended
 }
 
