@@ -205,25 +205,26 @@ Judgement judgeBody(const WebAnswerReader& reader, std::size_t headersEnd, bool 
     return {WebAnswer::None, closed || reader.overflowed};  // cut off: no opinion
 }
 
+// A redirect, or 511 ("network authentication required": a portal that
+// says so).
+bool isSignInStatus(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308 || status == 511;
+}
+
+// A sign-in status is decided by the status line alone: a portal's headers
+// may run past the bytes read.
 Judgement judge(const WebAnswerReader& reader, bool closed)
 {
+    const int status = statusCode(reader);
+    if (isSignInStatus(status))
+        return {WebAnswer::Other, true};
     const std::size_t headersEnd = bodyStart(reader);
     if (headersEnd == 0)
         return {WebAnswer::None, closed || reader.overflowed};  // headers that never ended
-    const int status = statusCode(reader);
-    switch (status) {
-    case 200:
+    if (status == 200)
         return judgeBody(reader, headersEnd, closed);
-    case 301:
-    case 302:
-    case 303:
-    case 307:
-    case 308:
-    case 511:  // "network authentication required": a portal that says so
-        return {WebAnswer::Other, true};
-    default:  // a server's or proxy's error, or no status line: no opinion
-        return {WebAnswer::None, true};
-    }
+    return {WebAnswer::None, true};  // a server's or proxy's error, or no status line: no opinion
 }
 
 } // namespace

@@ -15,20 +15,23 @@ extern const char kWebCheckHost[];
 extern const char kWebCheckRequest[];
 
 enum : std::size_t { kMaxWebAnswerBytes = 2048 };
-enum : uint32_t { kWebCheckWaitMs = 5000, kWebCheckSpacingMs = 3600000 };
+// While Broken, a portal's port 80 answers at once; a dead uplink's never
+// does, and is given 2 s, not 5, so that the outage shows sooner.
+enum : uint32_t { kWebCheckWaitMs = 5000, kBrokenWebConnectMs = 2000, kWebCheckSpacingMs = 3600000 };
 
 // Only what is understood is judged: a server's error, a proxy's, or an
 // answer cut short says nothing of a sign-in page.
 enum class WebAnswer {
     // No answer (port 80 blocked, out of time, no name), a status other than
-    // those below (4xx, 5xx), headers that do not end within the bytes read,
-    // or a body cut off while it still reads as the page: no opinion.
+    // those below (4xx, 5xx), a status 200 whose headers do not end within
+    // the bytes read, or a body cut off while it still reads as the page: no
+    // opinion.
     None,
     // Status 200 and the body "Microsoft Connect Test" (also sent in chunks):
     // the internet answered.
     Expected,
     // Status 200 with another body, a redirect (301, 302, 303, 307, 308), or
-    // 511: a sign-in page is in the way.
+    // 511, these from the status line alone: a sign-in page is in the way.
     Other,
 };
 
@@ -45,7 +48,8 @@ bool webAnswerComplete(const WebAnswerReader& reader);
 // closed: the server ended the connection (else the time ran out or the read failed).
 WebAnswer judgeWebAnswer(const WebAnswerReader& reader, bool closed);
 
-// When a probe that said Connected is followed by the web check: after a
+// When a probe that said Connected is followed by the web check (one that
+// said Broken is, where the gateway does not name the break): after a
 // change to Connected, after a local network change or a resume, while a
 // sign-in page is shown (every probe, so that signing in shows soon), and at
 // most once an hour otherwise.

@@ -7,33 +7,34 @@ namespace {
 
 enum : u_short { kHttpPort = 80 };
 
-// Milliseconds left of the check's 5 s, 0 once they are over.
-DWORD timeLeft(DWORD start)
+// Milliseconds left of that many from the start, 0 once they are over.
+DWORD timeLeft(DWORD start, DWORD limit)
 {
     const DWORD elapsed = GetTickCount() - start;
-    return elapsed < kWebCheckWaitMs ? kWebCheckWaitMs - elapsed : 0;
+    return elapsed < limit ? limit - elapsed : 0;
 }
 
-// Waits until the socket can be written (connected) or read; false when the time is over or it failed.
-bool waitFor(SOCKET sock, bool writable, DWORD start)
+// Waits until the socket can be written (connected) or read; false when the
+// time (from the start) is over or it failed.
+bool waitFor(SOCKET sock, bool writable, DWORD start, DWORD limit = kWebCheckWaitMs)
 {
     fd_set ready, failed;
     FD_ZERO(&ready);
     FD_SET(sock, &ready);
     FD_ZERO(&failed);
     FD_SET(sock, &failed);
-    const DWORD left = timeLeft(start);
+    const DWORD left = timeLeft(start, limit);
     timeval timeout = {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
     if (select(0, writable ? nullptr : &ready, writable ? &ready : nullptr, &failed, &timeout) <= 0)
         return false;
     return FD_ISSET(sock, &ready) != 0 && FD_ISSET(sock, &failed) == 0;
 }
 
-bool connectWithin(SOCKET sock, const sockaddr_in& address, DWORD start)
+bool connectWithin(SOCKET sock, const sockaddr_in& address, DWORD start, DWORD limit)
 {
     if (connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         return true;
-    if (WSAGetLastError() != WSAEWOULDBLOCK || !waitFor(sock, true, start))
+    if (WSAGetLastError() != WSAEWOULDBLOCK || !waitFor(sock, true, start, limit))
         return false;
     int error = 0;
     int size = sizeof error;
@@ -60,7 +61,7 @@ WebAnswer readAnswer(SOCKET sock, DWORD start)
 
 } // namespace
 
-WebAnswer fetchWebAnswer(uint32_t hostAddress)
+WebAnswer fetchWebAnswer(uint32_t hostAddress, uint32_t connectWaitMs)
 {
     const DWORD start = GetTickCount();
     sockaddr_in address = {};
@@ -74,7 +75,8 @@ WebAnswer fetchWebAnswer(uint32_t hostAddress)
     ioctlsocket(sock, FIONBIO, &nonBlocking);
     WebAnswer answer = WebAnswer::None;
     const int length = lstrlenA(kWebCheckRequest);
-    if (connectWithin(sock, address, start) && send(sock, kWebCheckRequest, length, 0) == length)
+    const DWORD connectLimit = connectWaitMs < kWebCheckWaitMs ? connectWaitMs : kWebCheckWaitMs;
+    if (connectWithin(sock, address, start, connectLimit) && send(sock, kWebCheckRequest, length, 0) == length)
         answer = readAnswer(sock, start);
     closesocket(sock);
     return answer;

@@ -4,7 +4,7 @@
 #include "web/web_check.h"
 
 // Fetches the check page from port 80 of its host (the address, in network
-// byte order, that its name resolved to), waiting at most 5 s in
-// all, following no redirect and reading at most 2 KiB; the monitor thread's
-// sockets must be started.
-WebAnswer fetchWebAnswer(uint32_t address);
+// byte order, that its name resolved to), waiting at most connectWaitMs for
+// the connection and 5 s in all, following no redirect and reading at most
+// 2 KiB; the monitor thread's sockets must be started.
+WebAnswer fetchWebAnswer(uint32_t address, uint32_t connectWaitMs = kWebCheckWaitMs);

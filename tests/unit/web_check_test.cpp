@@ -93,18 +93,32 @@ TEST(WebCheck, ErrorsAndAnswersNotUnderstoodHaveNoOpinion)
         << "nor an empty one as 0";
 }
 
-TEST(WebCheck, HeadersThatExactlyFillTheReaderAreJudgedOneByteMoreAreNot)
+TEST(WebCheck, ARedirectIsDecidedByItsStatusLineHoweverLongItsHeaders)
 {
     const std::string head = "HTTP/1.1 302 Found\r\nX-Proxy: ";
     const std::string tail = "\r\n\r\n";
-    const std::string fits = head + std::string(kMaxWebAnswerBytes - head.size() - tail.size(), 'p') + tail;
-    ASSERT_EQ(fits.size(), size_t(kMaxWebAnswerBytes));
-    bool complete = false;
-    EXPECT_EQ(judged(fits, 512, false, &complete), WebAnswer::Other);
-    EXPECT_TRUE(complete);
     const std::string over = head + std::string(kMaxWebAnswerBytes + 1 - head.size() - tail.size(), 'p') + tail;
-    EXPECT_EQ(judged(over, 512, true, &complete), WebAnswer::None) << "the headers' end was never read";
+    bool complete = false;
+    EXPECT_EQ(judged(over, 512, false, &complete), WebAnswer::Other);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(judged("HTTP/1.1 511\r", 4096, false, &complete), WebAnswer::Other) << "the status line alone";
+    EXPECT_TRUE(complete);
+    const std::string page = "HTTP/1.1 200 OK\r\nX-Proxy: " + std::string(kMaxWebAnswerBytes, 'p') + tail;
+    EXPECT_EQ(judged(page, 512, false, &complete), WebAnswer::None) << "a 200 whose headers' end was never read";
     EXPECT_TRUE(complete) << "and nothing more is read";
+}
+
+TEST(WebCheck, EdgesOfTheStatusLineTheChunksAndTheLength)
+{
+    bool complete = false;
+    EXPECT_EQ(judged("HTTP/1.1 200\r\nContent-Length: 22\r\n\r\nMicrosoft Connect Test", 4096, false),
+              WebAnswer::Expected) << "a status line without its reason phrase";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n16\r", 4096, false, &complete),
+                     WebAnswer::None) << "cut right after a size line's CR";
+    EXPECT_FALSE(complete) << "its LF may still come";
+    EXPECT_EQ(judged("HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\nMicrosoft Connect Test", 4096, false, &complete),
+              WebAnswer::Other) << "another length is another page, however it begins";
+    EXPECT_TRUE(complete);
 }
 
 TEST(WebCheck, DueAfterChangesWhileASignInPageIsShownAndHourly)
