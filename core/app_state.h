@@ -28,9 +28,12 @@ struct AppState {
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
     BreakCause shownCause;              // where the break is, while Broken; UI thread only
-    // Set by the user interface thread, read by the monitor: resumes from
-    // sleep so far, and the event that cuts the monitor's wait short.
-    volatile LONG resumeCount;
+    // Set by the user interface thread, read by the monitor: suspends and
+    // resumes so far, whether the machine is going to sleep (from the
+    // suspend notice to the resume), and the event that cuts the monitor's
+    // wait short.
+    volatile LONG powerChanges;
+    volatile LONG suspending;
     HANDLE monitorWake;                 // made before the monitor thread starts
     ULONGLONG shownSince;               // when the state (or cause) shown began (UTC, 100 ns since 1601); 0 until the first probe
 };

@@ -29,6 +29,7 @@ const CauseTexts kCauseTexts[kBreakCauses] = {
     {"The router answers; the internet beyond it does not", "provider"},
     {"Names are not being answered (DNS)", "names"},
     {"Sign-in page in the way", "sign-in page"},
+    {"The internet does not answer", "internet"},
 };
 
 const CauseTexts& causeTexts(BreakCause cause)

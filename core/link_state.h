@@ -11,10 +11,12 @@ const char* linkStateText(LinkState state);
 enum BreakCause {
     NoCause = 0,
     NoNetwork,        // no local address toward the internet: cable out, Wi-Fi off
-    RouterSilent,     // the default gateway does not answer
+    RouterSilent,     // the default gateway, known to answer echo, does not
     ProviderDown,     // the gateway answers, the hosts beyond it do not
     NamesUnanswered,  // the hosts answer, their names are not answered
     SignInPage,       // a sign-in page is in the way
+    InternetSilent,   // the hosts do not answer, and no router could be asked:
+                      // it never answers echo, or the route has no next hop
     kBreakCauses
 };
 

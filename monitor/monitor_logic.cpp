@@ -2,15 +2,16 @@
 
 namespace {
 
-// Takes note of a resume since the last look; true when there was one.
-bool noticeResume(const MonitorHooks& hooks, MonitorState& state)
+// Takes note of a suspend or resume since the last look; true when there
+// was one.
+bool noticePowerChange(const MonitorHooks& hooks, MonitorState& state)
 {
-    if (hooks.resumeCount == nullptr)
+    if (hooks.powerChanges == nullptr)
         return false;
-    const uint32_t resumes = hooks.resumeCount(hooks.context);
-    if (resumes == state.resumesSeen)
+    const uint32_t changes = hooks.powerChanges(hooks.context);
+    if (changes == state.powerChangesSeen)
         return false;
-    state.resumesSeen = resumes;
+    state.powerChangesSeen = changes;
     state.resumeGrace = true;
     state.resumedAtMs = hooks.clockMs(hooks.context);
     return true;
@@ -21,24 +22,88 @@ ProbeFindings findingsOf(const MonitorHooks& hooks)
 {
     if (hooks.findings != nullptr)
         return hooks.findings(hooks.context);
-    const ProbeFindings known = {true, false, false};
+    ProbeFindings known = {};
+    known.localAddress = true;
     return known;
 }
 
-// Where the hosts' silence comes from: the cheapest evidence first, and the
-// gateway's echo only when nothing else tells.
-BreakCause causeOfSilence(const MonitorHooks& hooks, const ProbeFindings& found)
+WebAnswer webAnswer(const MonitorHooks& hooks, LinkState probeAnswer)
 {
-    if (!found.localAddress)
-        return NoNetwork;
-    if (hooks.askGateway != nullptr && hooks.askGateway(hooks.context) == GatewayAnswer::Silent)
-        return RouterSilent;
-    return ProviderDown;
+    return hooks.checkWeb != nullptr ? hooks.checkWeb(probeAnswer, hooks.context) : WebAnswer::None;
+}
+
+bool signInShown(const MonitorState& state)
+{
+    return state.shown == Broken && state.cause == SignInPage;
+}
+
+// A sign-in page answered the web check; or, while one is shown, the check
+// had no opinion (a slow portal, a reset): the page is still in the way.
+bool signInPageInTheWay(const MonitorHooks& hooks, LinkState probeAnswer, const MonitorState& state)
+{
+    const WebAnswer answer = webAnswer(hooks, probeAnswer);
+    return answer == WebAnswer::Other || (answer == WebAnswer::None && signInShown(state));
+}
+
+// One echo request to a gateway not known yet, while the hosts answer:
+// whether it answers echo at all. Nothing is sent to one already known.
+void learnGateway(const MonitorHooks& hooks, const ProbeFindings& found, MonitorState& state)
+{
+    if (found.gateway == state.gateway && state.gatewayEcho != GatewayEcho::Unlearned)
+        return;
+    state.gateway = found.gateway;
+    state.gatewayEcho = GatewayEcho::Unlearned;
+    if (found.gateway == 0 || hooks.askGateway == nullptr)
+        return;
+    const bool answered = hooks.askGateway(found.gateway, 1, hooks.context);
+    state.gatewayEcho = answered ? GatewayEcho::Answers : GatewayEcho::Silent;
+}
+
+// Where the hosts' silence comes from, with a local address: only a gateway
+// that may answer echo is asked, and only its answer names a place. One not
+// learned yet that answers is learned; its silence proves nothing.
+BreakCause causeOfSilence(const MonitorHooks& hooks, const ProbeFindings& found, MonitorState& state)
+{
+    if (hooks.askGateway == nullptr)
+        return ProviderDown;
+    if (found.gateway == 0)
+        return InternetSilent;
+    const bool known = found.gateway == state.gateway && state.gatewayEcho != GatewayEcho::Unlearned;
+    if (known && state.gatewayEcho == GatewayEcho::Silent)
+        return InternetSilent;
+    const bool answered = hooks.askGateway(found.gateway, kGatewayRequests, hooks.context);
+    if (known)
+        return answered ? ProviderDown : RouterSilent;
+    if (answered) {
+        state.gateway = found.gateway;
+        state.gatewayEcho = GatewayEcho::Answers;
+    }
+    return answered ? ProviderDown : InternetSilent;
 }
 
 bool graceOver(const MonitorHooks& hooks, const MonitorState& state)
 {
     return hooks.clockMs(hooks.context) - state.resumedAtMs >= kResumeGraceMs;
+}
+
+void report(const MonitorHooks& hooks, MonitorState& state, const Verdict& verdict, bool first)
+{
+    hooks.report(verdict.state, verdict.cause, first, hooks.context);
+    state.shown = verdict.state;
+    state.cause = verdict.cause;
+    state.nextCause = NoCause;
+}
+
+// Whether a verdict that differs from what is shown is reported now: a
+// change of state always; a change of where the break is once the probe
+// before agreed, or at once for no network.
+bool changeStands(const Verdict& verdict, MonitorState& state)
+{
+    if (verdict.state != state.shown || verdict.cause == NoNetwork)
+        return true;
+    const bool agreed = state.nextCause == verdict.cause;
+    state.nextCause = verdict.cause;
+    return agreed;
 }
 
 } // namespace
@@ -48,16 +113,25 @@ uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs)
     return previous == Broken ? static_cast<uint32_t>(kBrokenRetryMs) : pingIntervalMs;
 }
 
-Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, uint32_t& namesFailedInRow)
+Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, MonitorState& state)
 {
     const ProbeFindings found = findingsOf(hooks);
-    const bool hostsAnswered = answer == Connected || found.signInPage;
-    namesFailedInRow = hostsAnswered && found.namesFailed ? namesFailedInRow + 1 : 0;
-    if (found.signInPage)
+    if (found.networkChanged)
+        state.gatewayEcho = GatewayEcho::Unlearned;
+    if (answer != Connected) {
+        state.namesFailedInRow = 0;
+        if (!found.localAddress)
+            return {Broken, NoNetwork};
+        const BreakCause cause = causeOfSilence(hooks, found, state);
+        if (cause != RouterSilent && signInPageInTheWay(hooks, answer, state))
+            return {Broken, SignInPage};
+        return {Broken, cause};
+    }
+    learnGateway(hooks, found, state);
+    state.namesFailedInRow = found.namesFailed ? state.namesFailedInRow + 1 : 0;
+    if (found.webCheckDue && signInPageInTheWay(hooks, answer, state))
         return {Broken, SignInPage};
-    if (!hostsAnswered)
-        return {Broken, causeOfSilence(hooks, found)};
-    if (namesFailedInRow >= kNameFailuresForBroken)
+    if (state.namesFailedInRow >= kNameFailuresForBroken)
         return {Broken, NamesUnanswered};
     return {Connected, NoCause};
 }
@@ -65,13 +139,11 @@ Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, uint32_t& namesF
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)
 {
     MonitorState state = {};
-    if (hooks.resumeCount != nullptr)
-        state.resumesSeen = hooks.resumeCount(hooks.context);
+    if (hooks.powerChanges != nullptr)
+        state.powerChangesSeen = hooks.powerChanges(hooks.context);
     const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
-    const Verdict verdict = judgeProbe(hooks, answer, state.namesFailedInRow);
-    state.shown = verdict.state;
-    state.cause = verdict.cause;
-    hooks.report(state.shown, state.cause, true, hooks.context);
+    const Verdict verdict = judgeProbe(hooks, answer, state);
+    report(hooks, state, verdict, true);
     return state;
 }
 
@@ -83,21 +155,22 @@ MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, Mo
     const uint32_t regular = pauseBeforeNextProbe(state.shown, hooks.pingIntervalMs);
     const uint32_t pause = soon && regular > kBrokenRetryMs ? static_cast<uint32_t>(kBrokenRetryMs) : regular;
     hooks.sleep(pause, hooks.context);
-    noticeResume(hooks, state);  // a resume cut the wait short: probe now
+    noticePowerChange(hooks, state);  // a resume cut the wait short: probe now
     const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
-    if (noticeResume(hooks, state))
-        return state;  // the probe spanned a suspend: its answer means nothing
+    if (noticePowerChange(hooks, state))
+        return state;  // the machine slept or woke during the probe: its answer means nothing
     if (state.resumeGrace && graceOver(hooks, state))
         state.resumeGrace = false;
     if (answer == Broken && state.resumeGrace)
         return state;  // nothing more is asked of a network still waking
-    const Verdict verdict = judgeProbe(hooks, answer, state.namesFailedInRow);
+    const Verdict verdict = judgeProbe(hooks, answer, state);
+    if (noticePowerChange(hooks, state))
+        return state;  // or while the gateway and the web were asked
     if (verdict.state == Broken && state.resumeGrace)
         return state;
-    if (verdict.state != state.shown || verdict.cause != state.cause) {
-        hooks.report(verdict.state, verdict.cause, false, hooks.context);
-        state.shown = verdict.state;
-        state.cause = verdict.cause;
-    }
+    if (verdict.state == state.shown && verdict.cause == state.cause)
+        state.nextCause = NoCause;
+    else if (changeStands(verdict, state))
+        report(hooks, state, verdict, false);
     return state;
 }

@@ -7,53 +7,73 @@
 
 #include "core/link_state.h"
 #include "probe/probe_hosts.h"
+#include "web/web_check.h"
 
 enum : uint32_t { kBrokenRetryMs = 5000, kResumeGraceMs = 30000, kNameFailuresForBroken = 2 };
 
 // What a probe found besides its answer, for the cause of a Broken verdict.
-// The hosts answered when the answer is Connected or a sign-in page made it
-// Broken.
 struct ProbeFindings {
-    bool localAddress;  // the route look found a local address toward the internet
-    bool signInPage;    // the web check met a sign-in page
+    // The route as it stands at the verdict, not as the probe began: a cable
+    // pulled during the probe is no network, not the provider.
+    bool localAddress;  // a local address toward the internet
+    uint32_t gateway;   // the default route's next hop; 0 where it has none (a tunnel, PPP)
     bool namesFailed;   // a name lookup failed or stayed out past its 2 s
+    bool webCheckDue;   // a Connected answer is to be followed by the web check (see web/web_check.h)
+    bool networkChanged;  // another local network since the last probe: its gateway is learned anew
 };
 
-enum class GatewayAnswer {
-    None,      // no gateway found, or the computer itself (point-to-point links)
-    Answered,
-    Silent,
+enum : uint32_t {
+    // The gateway asked at a Broken verdict: two requests this far apart, the
+    // second waited for 1 s; one answer is enough.
+    kGatewayRequests = 2,
+    kGatewaySpacingMs = 500,
+    kGatewayWaitMs = 1000,
 };
+
+// Whether the gateway answers echo, learned while the hosts answer. Many
+// firewalls, tunnel ends and virtual switches never do; their silence
+// tells nothing of an outage.
+enum class GatewayEcho { Unlearned, Answers, Silent };
 
 struct MonitorHooks {
-    // Broken when the host does not answer or a sign-in page is in the way.
-    LinkState (*probe)(const char* host, void* context);
-    // Waits that long, or less when the local network changes or the machine resumes.
-    void (*sleep)(uint32_t milliseconds, void* context);
+    // Broken when the host does not answer.
+    LinkState (*probe)(const char* host, void* context) = nullptr;
+    // Waits that long, or less when the local network changes or the machine
+    // sleeps or resumes.
+    void (*sleep)(uint32_t milliseconds, void* context) = nullptr;
     // Called with the first state found and then with every change, of the
     // state or of where the break is.
-    void (*report)(LinkState state, BreakCause cause, bool first, void* context);
-    void* context;
-    uint32_t pingIntervalMs;
-    // The resumes from sleep counted so far, and a millisecond clock; both
-    // null where resumes are not watched.
-    uint32_t (*resumeCount)(void* context);
-    uint32_t (*clockMs)(void* context);
+    void (*report)(LinkState state, BreakCause cause, bool first, void* context) = nullptr;
+    void* context = nullptr;
+    uint32_t pingIntervalMs = 0;
+    // The suspends and resumes counted so far, and a millisecond clock; both
+    // null where sleep is not watched.
+    uint32_t (*powerChanges)(void* context) = nullptr;
+    uint32_t (*clockMs)(void* context) = nullptr;
     // What the last probe found; null where only its answer is known.
-    ProbeFindings (*findings)(void* context);
-    // Sends one echo request to the default gateway; null where there is none.
-    GatewayAnswer (*askGateway)(void* context);
+    ProbeFindings (*findings)(void* context) = nullptr;
+    // Whether the gateway answers any of that many echo requests, sent
+    // kGatewaySpacingMs apart; null where the gateway is never asked.
+    bool (*askGateway)(uint32_t gateway, uint32_t requests, void* context) = nullptr;
+    // The web check's answer, after a probe that said that; null where there
+    // is none.
+    WebAnswer (*checkWeb)(LinkState probeAnswer, void* context) = nullptr;
 };
 
 struct MonitorState {
     LinkState shown;       // the state last reported
     BreakCause cause;      // and where the break is, while Broken
+    // Another cause found while Broken, reported once the next probe agrees.
+    BreakCause nextCause;
     uint32_t namesFailedInRow;  // probes in a row whose hosts answered and names did not
-    uint32_t resumesSeen;
+    uint32_t powerChangesSeen;
     // Within 30 s of a resume: the network may still be coming back, so a
     // Broken result is tried again every 5 s instead of being reported.
     bool resumeGrace;
     uint32_t resumedAtMs;
+    // The gateway last learned, and whether it answers echo.
+    uint32_t gateway;
+    GatewayEcho gatewayEcho;
 };
 
 // The pause before the next probe: 5 s while Broken, the interval while Connected.
@@ -64,19 +84,25 @@ struct Verdict {
     BreakCause cause;
 };
 
-// What a probe's answer and findings show, in this order: a sign-in page; no
-// network; the router silent to one echo request (asked only here, only for a
-// Broken verdict); the provider; and, with the hosts answering, names
-// unanswered in two probes in a row. Counts the probes in a row whose names
-// failed.
-Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, uint32_t& namesFailedInRow);
+// What a probe's answer and findings show, in this order: no network; with
+// the hosts silent, where the silence comes from (a gateway known to answer
+// that does not is the router; one that answers, the provider; one that
+// never answers echo, or none at all, the internet), then a sign-in page if
+// the web check, asked for the provider or the internet, finds one; with the
+// hosts answering, a sign-in page the web check finds (while one is shown,
+// an answer with no opinion keeps it), then names unanswered in two probes
+// in a row. The gateway is learned here too: one echo request after each
+// change of gateway while the hosts answer, nothing more.
+Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, MonitorState& state);
 
 // The first probe of the run; always reported, as the first state.
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator);
 
-// One pass of the loop: pause, probe, report a change (also of where the
-// break is). A first name failure brings the next probe as near as Broken
-// does. After a resume the
-// result of a probe that spanned the suspend is dropped, and for 30 s a
-// Broken result is retried every 5 s instead of being reported.
+// One pass of the loop: pause, probe, report a change: of the state at once,
+// of where the break is once two probes in a row agree (a lost echo on a
+// busy network must not move it back and forth), except that no network is
+// certain and reported at once. A first name failure brings the next probe
+// as near as Broken does. The result of a probe during which the machine
+// went to sleep or woke is dropped, and for 30 s after a resume a Broken
+// result is retried every 5 s instead of being reported.
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);

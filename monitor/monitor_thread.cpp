@@ -15,8 +15,6 @@
 namespace {
 
 enum : DWORD {
-    // How long the default gateway has to answer its one echo request.
-    kGatewayWaitMs = 1000,
     // How often the wait looks at the local network: a cable pulled is shown
     // within about 2 s. The system's change notifications are not used: they
     // do not exist on every version, and never fire under Wine. Every other
@@ -42,8 +40,8 @@ NetworkPlace g_probedNetwork;
 // The network as the last look found it: its interface's counters are watched.
 NetworkPlace g_network;
 
-// The resumes from sleep counted when the last probe began.
-uint32_t g_probedResumes = 0;
+// The suspends and resumes counted when the last probe began.
+uint32_t g_probedPowerChanges = 0;
 
 // The state last reported, and the traffic seen since the last probe ended.
 LinkState g_reported = Broken;
@@ -54,44 +52,38 @@ TrafficWatch g_traffic;
 WebCheckSchedule g_webChecks;
 ProbeFindings g_found;
 
-uint32_t resumeCount(void*)
+uint32_t powerChanges(void*)
 {
-    return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.resumeCount, 0, 0));
+    return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.powerChanges, 0, 0));
 }
 
-// Whether the web check finds a sign-in page in the way; its name failing
-// counts as a name failure.
-bool signInPageInTheWay()
+// What the probe found, with the route as it stands now that the answer is
+// in: a cable pulled during the probe shows here.
+ProbeFindings findingsAtVerdict(LinkState answer, bool networkChanged)
 {
-    noteWebCheck(g_webChecks, GetTickCount());
-    uint32_t address = 0;
-    if (!lookUpHost(kWebCheckHost, address))
-        return false;
-    return fetchWebAnswer(address) == WebAnswer::Other;
+    ProbeFindings found = {};
+    const uint32_t localAddress = localRouteAddress();
+    found.localAddress = localAddress != 0;
+    found.gateway = found.localAddress ? defaultGateway(localAddress) : 0;
+    found.namesFailed = namesUnanswered();
+    found.networkChanged = networkChanged;
+    found.webCheckDue = answer == Connected && webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage,
+                                                           networkChanged, GetTickCount());
+    return found;
 }
 
-// A probe that says Connected is followed by the web check where one is due:
-// a sign-in page in the way makes it Broken, no answer leaves it as it is.
 LinkState probeForMonitor(const char* host, void*)
 {
     const NetworkPlace network = lookAtNetwork();
-    const uint32_t resumes = resumeCount(nullptr);
-    const bool changed = network != g_probedNetwork || resumes != g_probedResumes;
+    const uint32_t changes = powerChanges(nullptr);
+    const bool changed = network != g_probedNetwork || changes != g_probedPowerChanges;
     g_probedNetwork = network;
     g_network = network;
-    g_probedResumes = resumes;
-    g_found = ProbeFindings();
-    g_found.localAddress = network.localAddress != 0;
-    LinkState result = probeHost(host);
-    if (result == Connected &&
-        webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage, changed, GetTickCount()) &&
-        signInPageInTheWay()) {
-        g_found.signInPage = true;
-        result = Broken;
-    }
-    g_found.namesFailed = namesUnanswered();
+    g_probedPowerChanges = changes;
+    const LinkState answer = probeHost(host);
+    g_found = findingsAtVerdict(answer, changed);
     restartTrafficWatch(g_traffic);  // the probe's own packets do not count
-    return result;
+    return answer;
 }
 
 ProbeFindings probeFindings(void*)
@@ -99,16 +91,24 @@ ProbeFindings probeFindings(void*)
     return g_found;
 }
 
-// One echo request to the default gateway, 1 s for its answer, sent the way
-// the probe sends its own.
-GatewayAnswer askGateway(void*)
+// Sent the way the probe sends its own.
+bool askGateway(uint32_t gateway, uint32_t requests, void*)
 {
-    const uint32_t gateway = defaultGateway(g_probedNetwork.localAddress);
-    if (gateway == 0)
-        return GatewayAnswer::None;
-    const bool answered = echoAnswered(gateway, kGatewayWaitMs);
+    const bool answered = echoAnswered(gateway, static_cast<int>(requests), kGatewaySpacingMs, kGatewayWaitMs);
     restartTrafficWatch(g_traffic);  // nor do the gateway's
-    return answered ? GatewayAnswer::Answered : GatewayAnswer::Silent;
+    return answered;
+}
+
+// One plain HTTP request for the web check's page; its name failing counts
+// as a name failure.
+WebAnswer checkWeb(LinkState probeAnswer, void*)
+{
+    noteWebCheck(g_webChecks, GetTickCount());
+    uint32_t address = 0;
+    const uint32_t connectMs = probeAnswer == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs;
+    const WebAnswer answer = lookUpHost(kWebCheckHost, address) ? fetchWebAnswer(address, connectMs) : WebAnswer::None;
+    restartTrafficWatch(g_traffic);
+    return answer;
 }
 
 // When each kind of look was last made.
@@ -155,12 +155,17 @@ bool lookCallsForProbe(LookTimes& looks, DWORD now)
     return g_network != g_probedNetwork;
 }
 
+// From the suspend notice to the resume: nothing is looked at or probed, for
+// the network may go before the program is frozen.
+void waitWhileSuspending()
+{
+    while (InterlockedCompareExchange(&g_app.suspending, 0, 0) != 0)
+        WaitForSingleObject(g_app.monitorWake, INFINITE);
+}
+
 // Waits out the pause unless the local network changes, the traffic calls
-// for a probe, or the machine resumes from sleep first (the user interface
-// thread then sets the event).
-// A sleep is also noticed here, by the clock: on waking, the network is often
-// still gone, and the system's resume message may come only after the look
-// that sees it gone.
+// for a probe, or the machine goes to sleep or resumes first (the user
+// interface thread then sets the event).
 void waitForMonitor(uint32_t milliseconds, void*)
 {
     const DWORD start = GetTickCount();
@@ -174,12 +179,17 @@ void waitForMonitor(uint32_t milliseconds, void*)
             slice = untilCounters;
         if (untilNetwork < slice)
             slice = untilNetwork;
-        if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(g_app.monitorWake, slice) == WAIT_OBJECT_0) {
+            waitWhileSuspending();
             return;
+        }
         const DWORD sliceStart = now;
         now = GetTickCount();
+        // A sleep is also noticed by the clock: on waking, the network is
+        // often still gone, and the system's resume message may come only
+        // after the look that sees it gone.
         if (now - sliceStart >= slice + kSleptMs) {
-            InterlockedIncrement(&g_app.resumeCount);
+            InterlockedIncrement(&g_app.powerChanges);
             return;
         }
         if (lookCallsForProbe(looks, now))
@@ -207,8 +217,16 @@ DWORD WINAPI monitorLoop(LPVOID)
 {
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);  // held for the thread's life: the looks use sockets
-    const MonitorHooks hooks = {probeForMonitor, waitForMonitor, postStateToMainWindow, nullptr,
-                                g_app.pingIntervalMs, resumeCount, clockMs, probeFindings, askGateway};
+    MonitorHooks hooks;
+    hooks.probe = probeForMonitor;
+    hooks.sleep = waitForMonitor;
+    hooks.report = postStateToMainWindow;
+    hooks.pingIntervalMs = g_app.pingIntervalMs;
+    hooks.powerChanges = powerChanges;
+    hooks.clockMs = clockMs;
+    hooks.findings = probeFindings;
+    hooks.askGateway = askGateway;
+    hooks.checkWeb = checkWeb;
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (;;)

@@ -16,7 +16,8 @@
 // probe/name_lookup.h).
 LinkState probeHost(const char* host);
 
-// Whether the address (network byte order) answers one echo request within
-// that time, sent the way the probe sends its own. The caller's sockets must
-// be started.
-bool echoAnswered(uint32_t address, uint32_t milliseconds);
+// Whether the address (network byte order) answers any of `requests` echo
+// requests, sent the way the probe sends its own, `spacingMs` apart until
+// one is answered; the last is waited for `waitMs`. The caller's sockets
+// must be started.
+bool echoAnswered(uint32_t address, int requests, uint32_t spacingMs, uint32_t waitMs);

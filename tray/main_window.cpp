@@ -128,13 +128,15 @@ void onLinkState(HWND window, LinkState state, LPARAM flags)
     playStateSound(state);
 }
 
-// Back from sleep: the monitor drops what it was doing and looks again,
-// giving the network time to come back before it calls it broken.
+// Going to sleep: the monitor stops, and drops what it was doing, for the
+// network may go before the program is frozen. Back from sleep: it looks
+// again, giving the network time to come back before it calls it broken.
 void onPowerEvent(WPARAM event)
 {
-    if (event != PBT_APMRESUMEAUTOMATIC)
+    if (event != PBT_APMSUSPEND && event != PBT_APMRESUMEAUTOMATIC)
         return;
-    InterlockedIncrement(&g_app.resumeCount);
+    InterlockedExchange(&g_app.suspending, event == PBT_APMSUSPEND);
+    InterlockedIncrement(&g_app.powerChanges);
     SetEvent(g_app.monitorWake);
 }
 

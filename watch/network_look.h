@@ -22,9 +22,10 @@ inline bool operator!=(const NetworkPlace& a, const NetworkPlace& b)
 // Both at once; the monitor thread's sockets must be started.
 NetworkPlace lookAtNetwork();
 
-// The local address alone: cheap enough for every second. The interface costs
-// more (the system reads its whole route table), and changes without the
-// address only when two adapters share a network.
+// The local address alone: cheap enough for the look every 2 s and at each
+// verdict. The interface costs more (the system reads its whole route
+// table), and changes without the address only when two adapters share a
+// network.
 uint32_t localRouteAddress();
 uint32_t internetInterface();
 
@@ -33,6 +34,7 @@ uint32_t internetInterface();
 bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters);
 
 // The next hop of the best route toward the internet, seen from that local
-// address (both network byte order); 0 where there is none, or where it is
-// the computer itself (point-to-point links, some VPNs).
+// address (both network byte order); 0 where there is none, or where the
+// route has no next hop: it is the computer itself (point-to-point links,
+// tunnels, PPP).
 uint32_t defaultGateway(uint32_t localAddress);

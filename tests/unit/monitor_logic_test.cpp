@@ -67,11 +67,22 @@ void recordReport(LinkState state, BreakCause cause, bool first, void* context)
     s.events.push_back(event);
 }
 
+MonitorHooks scriptedHooks(Script& script, uint32_t intervalMs = 60000)
+{
+    MonitorHooks hooks;
+    hooks.probe = scriptedProbe;
+    hooks.sleep = recordSleep;
+    hooks.report = recordReport;
+    hooks.context = &script;
+    hooks.pingIntervalMs = intervalMs;
+    return hooks;
+}
+
 std::vector<std::string> run(std::vector<LinkState> answers, uint32_t intervalMs = 60000)
 {
     Script script;
     script.answers = std::move(answers);
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs, nullptr, nullptr, nullptr, nullptr};
+    const MonitorHooks hooks = scriptedHooks(script, intervalMs);
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
@@ -112,7 +123,7 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 {
     Script script;
     script.answers = {Broken, Broken, Broken, Broken};
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, 60000, nullptr, nullptr, nullptr, nullptr};
+    const MonitorHooks hooks = scriptedHooks(script);
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (int i = 0; i < 3; ++i)
@@ -156,26 +167,78 @@ void waitWithResumes(uint32_t ms, void* context)
     s.clock += ms;
 }
 
-uint32_t resumeCount(void* context) { return static_cast<ResumeScript*>(context)->resumes; }
+
+uint32_t powerChanges(void* context) { return static_cast<ResumeScript*>(context)->resumes; }
 uint32_t clockMs(void* context) { return static_cast<ResumeScript*>(context)->clock; }
 
-Events runWithResumes(ResumeScript script)
+// Where the break is: what each probe found, and the gateway's and the web
+// check's answers in the order they are asked.
+struct CauseScript : ResumeScript {
+    std::vector<ProbeFindings> found;  // by probe
+    std::vector<bool> gateway;
+    std::vector<WebAnswer> web;
+    size_t gatewayAsked = 0, webAsked = 0;
+};
+
+ProbeFindings scriptedFindings(void* context)
 {
-    const MonitorHooks hooks = {probeWithResumes, waitWithResumes, recordReport, &script, 60000, resumeCount, clockMs,
-                                nullptr, nullptr};
+    const CauseScript& s = *static_cast<CauseScript*>(context);
+    return s.found.at(s.next - 1);
+}
+
+bool scriptedGateway(uint32_t, uint32_t requests, void* context)
+{
+    CauseScript& s = *static_cast<CauseScript*>(context);
+    s.events.push_back("gateway " + std::to_string(requests));
+    return s.gateway.at(s.gatewayAsked++);
+}
+
+WebAnswer scriptedWeb(LinkState, void* context)
+{
+    CauseScript& s = *static_cast<CauseScript*>(context);
+    s.events.push_back("web");
+    return s.web.at(s.webAsked++);
+}
+
+Events runScript(CauseScript& script, const MonitorHooks& hooks)
+{
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     while (script.next < script.answers.size())
         state = monitorPass(hooks, generator, state);
+    EXPECT_EQ(script.gatewayAsked, script.gateway.size()) << "every scripted gateway answer asked for";
+    EXPECT_EQ(script.webAsked, script.web.size()) << "every scripted web answer asked for";
     Events events;
     for (const std::string& e : script.events)
         events.push_back(e.rfind("probe ", 0) == 0 ? "probe" : e);
     return events;
 }
 
+Events runWithResumes(CauseScript script)
+{
+    MonitorHooks hooks = scriptedHooks(script);
+    hooks.probe = probeWithResumes;
+    hooks.sleep = waitWithResumes;
+    hooks.powerChanges = powerChanges;
+    hooks.clockMs = clockMs;
+    if (!script.found.empty())
+        hooks.findings = scriptedFindings;
+    return runScript(script, hooks);
+}
+
+Events runWithCauses(CauseScript script, uint32_t intervalMs = 60000)
+{
+    script.withCauses = true;
+    MonitorHooks hooks = scriptedHooks(script, intervalMs);
+    hooks.findings = scriptedFindings;
+    hooks.askGateway = scriptedGateway;
+    hooks.checkWeb = scriptedWeb;
+    return runScript(script, hooks);
+}
+
 TEST(MonitorResume, BrokenWaitsThirtySecondsWhileTheNetworkComesBack)
 {
-    ResumeScript script;
+    CauseScript script;
     script.answers = {Connected, Broken, Broken, Broken, Connected, Connected};
     script.resumeBeforeProbe = {1};
     EXPECT_EQ(runWithResumes(script),
@@ -186,7 +249,7 @@ TEST(MonitorResume, BrokenWaitsThirtySecondsWhileTheNetworkComesBack)
 
 TEST(MonitorResume, BrokenIsReportedOnceThirtySecondsPassWithoutAnAnswer)
 {
-    ResumeScript script;
+    CauseScript script;
     script.answers = {Connected, Broken, Broken, Broken, Broken, Broken, Broken, Broken, Connected};
     script.resumeBeforeProbe = {1};
     // Probes at 1, 7, 13, 19, 25 s after the resume say Broken and wait; the one at 31 s reports it.
@@ -198,7 +261,7 @@ TEST(MonitorResume, BrokenIsReportedOnceThirtySecondsPassWithoutAnAnswer)
 
 TEST(MonitorResume, TheGraceEndsExactlyThirtySecondsAfterTheResumeAcrossTheClocksWrap)
 {
-    ResumeScript script;
+    CauseScript script;
     script.answers = {Connected, Broken, Broken, Broken, Broken, Broken, Broken, Broken};
     script.resumeBeforeProbe = {1};
     script.probeMs = 0;  // probes at 0, 5, .. 25 s after the resume hold back; the one at 30 s reports
@@ -209,103 +272,139 @@ TEST(MonitorResume, TheGraceEndsExactlyThirtySecondsAfterTheResumeAcrossTheClock
                       "sleep 5000", "probe", "change Broken"}));
 }
 
-TEST(MonitorResume, AProbeThatSpannedTheSuspendIsDroppedAndRepeatedSoon)
+TEST(MonitorResume, AProbeDuringWhichTheMachineSleptOrWokeIsDroppedAndRepeatedSoon)
 {
-    ResumeScript script;
+    CauseScript script;
     script.answers = {Connected, Broken, Connected};
     script.resumeDuringProbe = {1};
     EXPECT_EQ(runWithResumes(script),
               (Events{"probe", "first Connected", "sleep 60000", "probe", "sleep 5000", "probe"}))
         << "the Broken of the spanning probe is never reported";
-}
-
-TEST(MonitorResume, AConnectedThatSpannedTheSuspendIsDroppedToo)
-{
-    ResumeScript script;
     script.answers = {Broken, Connected, Broken};
-    script.resumeDuringProbe = {1};
     EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Broken", "sleep 5000", "probe", "sleep 5000", "probe"}))
-        << "the spanning probe's Connected is never reported";
+        << "nor its Connected";
 }
 
 TEST(MonitorResume, ConnectedIsReportedAsAlways)
 {
-    ResumeScript script;
+    CauseScript script;
     script.answers = {Broken, Connected};
     script.resumeBeforeProbe = {1};
     EXPECT_EQ(runWithResumes(script),
               (Events{"probe", "first Broken", "sleep 5000 (resumed)", "probe", "change Connected"}));
 }
 
-// Where the break is: what each probe found, and the gateway's answers in
-// the order it is asked.
-struct CauseScript : Script {
-    std::vector<ProbeFindings> found;  // by probe
-    std::vector<GatewayAnswer> gateway;
-    size_t gatewayAsked = 0;
-};
-
-ProbeFindings scriptedFindings(void* context)
-{
-    const CauseScript& s = *static_cast<CauseScript*>(context);
-    return s.found.at(s.next - 1);
-}
-
-GatewayAnswer scriptedGateway(void* context)
-{
-    CauseScript& s = *static_cast<CauseScript*>(context);
-    s.events.push_back("gateway");
-    return s.gateway.at(s.gatewayAsked++);
-}
-
-//                               local  sign-in names failed
-const ProbeFindings kAnswered = {true, false, false};
-const ProbeFindings kSilent = {true, false, false};
-const ProbeFindings kOffline = {false, false, false};
-const ProbeFindings kPortal = {true, true, false};
-const ProbeFindings kNoNames = {true, false, true};
-const ProbeFindings kSilentNoNames = {true, false, true};
-
-Events runWithCauses(CauseScript script, uint32_t intervalMs = 60000)
-{
-    script.withCauses = true;
-    const MonitorHooks hooks = {scriptedProbe, recordSleep, recordReport, &script, intervalMs,
-                                nullptr, nullptr, scriptedFindings, scriptedGateway};
-    HostGenerator generator;
-    MonitorState state = monitorFirstProbe(hooks, generator);
-    while (script.next < script.answers.size())
-        state = monitorPass(hooks, generator, state);
-    EXPECT_EQ(script.gatewayAsked, script.gateway.size()) << "every scripted gateway answer asked for";
-    Events events;
-    for (const std::string& e : script.events)
-        events.push_back(e.rfind("probe ", 0) == 0 ? "probe" : e);
-    return events;
-}
-
-TEST(MonitorCause, EachBreakIsPlacedAndEveryMoveReportedTheGatewayAskedOnlyWhenItTells)
+TEST(MonitorResume, SleepsCountedBeforeTheStartAreNoResume)
 {
     CauseScript script;
-    script.answers = {Broken, Broken, Broken, Broken, Broken, Broken, Connected};
-    script.found = {kOffline, kSilent, kSilent, kSilent, kPortal, kPortal, kAnswered};
-    script.gateway = {GatewayAnswer::Silent, GatewayAnswer::Answered, GatewayAnswer::None};
+    script.resumes = 3;  // the machine had slept before the program started
+    script.answers = {Connected, Broken};
+    EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Connected", "sleep 60000", "probe", "change Broken"}));
+}
+
+//                                local gateway     names  web due changed
+const ProbeFindings kHome = {true, 0x0101A8C0, false, false, false};
+const ProbeFindings kHomeWebDue = {true, 0x0101A8C0, false, true, false};
+const ProbeFindings kNoNames = {true, 0x0101A8C0, true, false, false};
+const ProbeFindings kOtherRouter = {true, 0x0201A8C0, false, false, false};
+const ProbeFindings kNewNetwork = {true, 0x0101A8C0, false, false, true};
+const ProbeFindings kTunnel = {true, 0, false, false, false};
+const ProbeFindings kOffline = {false, 0, false, false, false};
+
+TEST(MonitorResume, NamesFailingTwiceDuringTheGraceShowNothing)
+{
+    CauseScript script;
+    script.answers = {Connected, Connected, Connected, Connected};
+    script.found = {kHome, kNoNames, kNoNames, kHome};
+    script.resumeBeforeProbe = {1};
+    EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe",
+                                              "sleep 5000", "probe", "sleep 5000", "probe"}));
+}
+
+TEST(MonitorCause, TheGatewayIsLearnedOnceWhileConnectedAndOneSilentToEchoIsNeverAsked)
+{
+    CauseScript script;
+    script.answers = {Connected, Connected, Broken, Broken, Connected, Connected, Broken};
+    script.found = {kHome, kHome, kHome, kHome, kOtherRouter, kOtherRouter, kOtherRouter};
+    script.gateway = {false, true, true};
+    script.web = {WebAnswer::Expected, WebAnswer::None, WebAnswer::Expected};
     EXPECT_EQ(runWithCauses(script),
-              (Events{"probe", "first Broken (no network)",
-                      "sleep 5000", "probe", "gateway", "change Broken (router)",
-                      "sleep 5000", "probe", "gateway", "change Broken (provider)",
-                      "sleep 5000", "probe", "gateway",  // no gateway to ask: the provider still
-                      "sleep 5000", "probe", "change Broken (sign-in page)",
-                      "sleep 5000", "probe",
-                      "sleep 5000", "probe", "change Connected"}));
+              (Events{"probe", "gateway 1", "first Connected",
+                      "sleep 60000", "probe",  // known: nothing sent
+                      "sleep 60000", "probe", "web", "change Broken (internet)",
+                      "sleep 5000", "probe", "web",
+                      "sleep 5000", "probe", "gateway 1", "change Connected",  // another router: learned
+                      "sleep 60000", "probe",
+                      "sleep 60000", "probe", "gateway 2", "web", "change Broken (provider)"}));
+}
+
+TEST(MonitorCause, AGatewayNotLearnedIsAskedTwiceItsSilenceTheInternetItsAnswerTheProvider)
+{
+    CauseScript script;
+    script.answers = {Broken, Broken, Broken, Broken, Broken};
+    script.found = {kHome, kHome, kHome, kHome, kNewNetwork};
+    script.gateway = {false, true, true, false, false};
+    script.web = {WebAnswer::None, WebAnswer::None, WebAnswer::None, WebAnswer::None};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 2", "web", "first Broken (internet)",
+                      "sleep 5000", "probe", "gateway 2", "web",  // learned; the provider waits for one more
+                      "sleep 5000", "probe", "gateway 2", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "gateway 2",  // a known gateway silent: the router, not yet
+                      "sleep 5000", "probe", "gateway 2", "web"}))  // a new network forgets it
+        << "a Broken probe asks the gateway and the web, a silent router's no web";
+}
+
+TEST(MonitorCause, OneEchoLostMovesNothingTwoProbesThatAgreeDoAndNoNetworkAtOnce)
+{
+    CauseScript script;
+    script.answers = {Connected, Broken, Broken, Broken, Broken, Broken, Broken};
+    script.found = {kHome, kHome, kHome, kHome, kHome, kHome, kOffline};
+    script.gateway = {true, true, false, true, false, false};
+    script.web = {WebAnswer::Expected, WebAnswer::Expected};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 1", "first Connected",
+                      "sleep 60000", "probe", "gateway 2", "web", "change Broken (provider)",  // at once
+                      "sleep 5000", "probe", "gateway 2",
+                      "sleep 5000", "probe", "gateway 2", "web",
+                      "sleep 5000", "probe", "gateway 2",
+                      "sleep 5000", "probe", "gateway 2", "change Broken (router)",
+                      "sleep 5000", "probe", "change Broken (no network)"}));
+}
+
+TEST(MonitorCause, ARouteWithNoNextHopIsTheInternetWithNoRouterAsked)
+{
+    CauseScript script;
+    script.answers = {Connected, Broken};
+    script.found = {kTunnel, kTunnel};
+    script.web = {WebAnswer::Expected};
+    EXPECT_EQ(runWithCauses(script), (Events{"probe", "first Connected", "sleep 60000", "probe", "web",
+                                             "change Broken (internet)"}));
+}
+
+TEST(MonitorCause, ASignInPageFoundAtBrokenAndHeldWhileTheWebCheckHasNoOpinion)
+{
+    CauseScript script;
+    script.answers = {Connected, Broken, Broken, Connected, Connected};
+    script.found = {kHomeWebDue, kHome, kHome, kHomeWebDue, kHomeWebDue};
+    script.gateway = {true, true, true};
+    script.web = {WebAnswer::Expected, WebAnswer::Other, WebAnswer::None, WebAnswer::None, WebAnswer::Expected};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 1", "web", "first Connected",
+                      "sleep 60000", "probe", "gateway 2", "web", "change Broken (sign-in page)",
+                      "sleep 5000", "probe", "gateway 2", "web",  // a stalled portal: still in the way
+                      "sleep 5000", "probe", "web",               // the hosts answer, the portal stalls
+                      "sleep 5000", "probe", "web", "change Connected"}));
 }
 
 TEST(MonitorCause, NamesUnansweredTwiceInARowWhileTheHostsAnswerIsBroken)
 {
     CauseScript script;
     script.answers = {Connected, Connected, Connected, Connected, Connected, Connected, Connected};
-    script.found = {kAnswered, kNoNames, kNoNames, kNoNames, kAnswered, kNoNames, kAnswered};
+    script.found = {kTunnel, kNoNames, kNoNames, kNoNames, kHome, kNoNames, kHome};
+    script.gateway = {true};
     EXPECT_EQ(runWithCauses(script),
               (Events{"probe", "first Connected",
-                      "sleep 60000", "probe",             // the first failure: the next probe comes soon
+                      "sleep 60000", "probe", "gateway 1",  // the first failure: the next probe comes soon
                       "sleep 5000", "probe", "change Broken (names)",
                       "sleep 5000", "probe",
                       "sleep 5000", "probe", "change Connected",
@@ -317,7 +416,8 @@ TEST(MonitorCause, ANameUnansweredNeverPutsTheNextProbeFartherThanTheInterval)
 {
     CauseScript script;
     script.answers = {Connected, Connected, Connected};
-    script.found = {kAnswered, kNoNames, kAnswered};
+    script.found = {kTunnel, kTunnel, kTunnel};
+    script.found[1].namesFailed = true;
     EXPECT_EQ(runWithCauses(script, 1000),
               (Events{"probe", "first Connected", "sleep 1000", "probe", "sleep 1000", "probe"}));
 }
@@ -326,11 +426,12 @@ TEST(MonitorCause, NamesFailingWithTheHostsSilentCountForNothing)
 {
     CauseScript script;
     script.answers = {Broken, Connected, Connected};
-    script.found = {kSilentNoNames, kNoNames, kAnswered};
-    script.gateway = {GatewayAnswer::Answered};
+    script.found = {kNoNames, kNoNames, kHome};
+    script.gateway = {true};
+    script.web = {WebAnswer::Expected};
     EXPECT_EQ(runWithCauses(script),
-              (Events{"probe", "gateway", "first Broken (provider)", "sleep 5000", "probe", "change Connected",
-                      "sleep 5000", "probe"}));
+              (Events{"probe", "gateway 2", "web", "first Broken (provider)", "sleep 5000", "probe",
+                      "change Connected", "sleep 5000", "probe"}));
 }
 
 TEST(MonitorLoop, PauseBeforeNextProbe)
@@ -338,6 +439,18 @@ TEST(MonitorLoop, PauseBeforeNextProbe)
     EXPECT_EQ(pauseBeforeNextProbe(Broken, 1000), 5000u);
     EXPECT_EQ(pauseBeforeNextProbe(Connected, 1000), 1000u);
     EXPECT_EQ(pauseBeforeNextProbe(Connected, 86400000), 86400000u);
+}
+
+TEST(BreakCauses, EveryCauseHasItsTextsAndNoneReadsPastThem)
+{
+    for (int cause = NoNetwork; cause < kBreakCauses; ++cause) {
+        EXPECT_STRNE(breakCauseText(static_cast<BreakCause>(cause)), "");
+        EXPECT_STRNE(breakCauseName(static_cast<BreakCause>(cause)), "");
+    }
+    EXPECT_STREQ(breakCauseText(InternetSilent), "The internet does not answer");
+    EXPECT_STREQ(breakCauseName(InternetSilent), "internet");
+    EXPECT_STREQ(breakCauseText(kBreakCauses), "");
+    EXPECT_STREQ(breakCauseName(static_cast<BreakCause>(200)), "");
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+// One probe's exchange with a host, and the three paths it goes by: echo
+// requests over a raw socket (probe_raw.cpp) or, where raw sockets are
+// refused, as they are to users without administrator rights, through the
+// system's ICMP service, IcmpSendEcho2 (probe_service.cpp); and a TCP
+// handshake with port 443 tried alongside when echo goes unanswered
+// (probe_handshake.cpp). probe.cpp runs the exchange. The monitor thread's
+// alone, as is all the state behind these functions.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "probe/echo_reply.h"
+#include "probe/probe_route.h"
+#include "probe/probe_timing.h"
+
+struct ServiceRequests;
+
+struct Exchange {
+    sockaddr_in destination;
+    SOCKET https;  // INVALID_SOCKET while no handshake runs
+    SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
+    SentEchoes sent;
+    ServiceRequests* requests;  // the ICMP service's
+    DWORD replyWaitMs;          // how long the service waits for each reply
+};
+
+// The raw socket.
+SOCKET openIcmpSocket(ProbeRoute route);
+bool sendRawRequest(Exchange& x);
+// Datagrams that are no reply of this probe are read and passed over.
+ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds);
+
+// The ICMP service. Gives the exchange a set of requests with none under
+// way; false when the service cannot be had.
+bool openServiceRequests(Exchange& x);
+bool sendServiceRequest(Exchange& x);
+// A handshake under way is looked at every 50 ms meanwhile.
+ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds);
+// Done with the set: requests still under way finish in it, unseen.
+void releaseServiceRequests(Exchange& x);
+
+// The handshake: a connect that does not wait, closed at once when it ends;
+// no data is sent.
+bool startHandshake(Exchange& x);
+void endHandshake(Exchange& x);
+// Waits on the raw socket (when asked) and the handshake under way: the
+// handshake's end if it came, else whether a datagram waits to be read.
+// Nothing to wait on returns at once; a failed wait counts as silence.
+ProbeEvent waitOnSockets(Exchange& x, bool withIcmp, uint32_t milliseconds, bool& datagram);

@@ -1,0 +1,181 @@
+// Echo requests through the system's ICMP service (IcmpSendEcho2, from
+// iphlpapi.dll in the system folder), for users without raw sockets.
+#include "probe/probe_exchange.h"
+
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include "core/system_library.h"
+#include "probe/echo_request.h"
+
+namespace {
+
+struct IcmpService {
+    HANDLE(WINAPI* create)();
+    DWORD(WINAPI* sendEcho)(HANDLE, HANDLE, void*, void*, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID,
+                            DWORD, DWORD);
+    DWORD(WINAPI* parseReplies)(LPVOID, DWORD);
+    BOOL(WINAPI* close)(HANDLE);
+};
+
+// Found on first use.
+IcmpService g_icmp;
+
+bool findIcmpService()
+{
+    IcmpService& service = g_icmp;
+    if (service.create == nullptr || service.sendEcho == nullptr || service.parseReplies == nullptr ||
+        service.close == nullptr) {
+        service.create = reinterpret_cast<decltype(service.create)>(systemFunction(L"iphlpapi.dll", "IcmpCreateFile"));
+        service.sendEcho = reinterpret_cast<decltype(service.sendEcho)>(systemFunction(L"iphlpapi.dll", "IcmpSendEcho2"));
+        service.parseReplies =
+            reinterpret_cast<decltype(service.parseReplies)>(systemFunction(L"iphlpapi.dll", "IcmpParseReplies"));
+        service.close = reinterpret_cast<decltype(service.close)>(systemFunction(L"iphlpapi.dll", "IcmpCloseHandle"));
+    }
+    return service.create != nullptr && service.sendEcho != nullptr && service.parseReplies != nullptr &&
+           service.close != nullptr;
+}
+
+// Room for the service's reply record, the echoed data, an ICMP error
+// message and the status of the asynchronous request.
+enum : DWORD { kServiceReplySize = sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64 };
+
+} // namespace
+
+// One probe's requests: each answered on its own event, in its own buffer. A
+// probe that has its verdict leaves its requests still under way to finish
+// in their own set while the next probe uses the other; a set is used again
+// only once all its requests are over, so a late reply can neither land in
+// nor be taken for another probe's.
+struct ServiceRequests {
+    HANDLE service;  // open while requests of this set may be under way
+    int sent;
+    HANDLE answeredEvents[kMaxEchoRequestsPerProbe];
+    bool pending[kMaxEchoRequestsPerProbe];
+    alignas(8) unsigned char replies[kMaxEchoRequestsPerProbe][kServiceReplySize];
+};
+
+namespace {
+
+ServiceRequests g_serviceSets[2];
+
+// Reused for every request: its data is what the service sends.
+EchoRequest g_request;
+
+// Whether every request of the set is over, waiting at most that long for
+// each; the service is closed once they are.
+bool serviceRequestsOver(ServiceRequests& set, DWORD milliseconds)
+{
+    for (int n = 0; n < set.sent; ++n)
+        if (set.pending[n] && WaitForSingleObject(set.answeredEvents[n], milliseconds) == WAIT_OBJECT_0)
+            set.pending[n] = false;
+    for (int n = 0; n < set.sent; ++n)
+        if (set.pending[n])
+            return false;
+    if (set.service != nullptr && set.service != INVALID_HANDLE_VALUE)
+        g_icmp.close(set.service);
+    set.service = nullptr;
+    set.sent = 0;
+    return true;
+}
+
+bool isServiceReply(Exchange& x, int n)
+{
+    ServiceRequests& set = *x.requests;
+    set.pending[n] = false;
+    const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(set.replies[n]);
+    return g_icmp.parseReplies(set.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
+           reply->Address == x.destination.sin_addr.s_addr;
+}
+
+} // namespace
+
+// Both sets busy (two probes within 5 s): the requests of the first are
+// waited out, 6 s at most.
+bool openServiceRequests(Exchange& x)
+{
+    ServiceRequests* set = nullptr;
+    for (ServiceRequests& candidate : g_serviceSets)
+        if (set == nullptr && serviceRequestsOver(candidate, 0))
+            set = &candidate;
+    if (set == nullptr && serviceRequestsOver(g_serviceSets[0], kReplyWindowMs + 1000))
+        set = &g_serviceSets[0];
+    if (set == nullptr || !findIcmpService())
+        return false;
+    set->service = g_icmp.create();
+    if (set->service == INVALID_HANDLE_VALUE)
+        return false;
+    x.requests = set;
+    return true;
+}
+
+bool sendServiceRequest(Exchange& x)
+{
+    ServiceRequests& set = *x.requests;
+    const int n = set.sent;
+    if (n >= kMaxEchoRequestsPerProbe)
+        return false;
+    if (set.answeredEvents[n] == nullptr)
+        set.answeredEvents[n] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (set.answeredEvents[n] == nullptr)
+        return false;
+    ResetEvent(set.answeredEvents[n]);
+    buildEchoRequest(g_request, g_echoCounters, GetTickCount());
+    // The same 37 bytes that follow the header of a raw request; the service
+    // picks the identifier and sequence and matches the replies itself.
+    unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
+    const DWORD done = g_icmp.sendEcho(set.service, set.answeredEvents[n], nullptr, nullptr,
+                                       x.destination.sin_addr.s_addr, data, kEchoDataSize, nullptr, set.replies[n],
+                                       kServiceReplySize, x.replyWaitMs);
+    if (done == 0 && GetLastError() != ERROR_IO_PENDING)
+        return false;
+    if (done != 0)
+        SetEvent(set.answeredEvents[n]);  // answered at once: the wait finds it like any other
+    set.pending[n] = true;
+    ++set.sent;
+    return true;
+}
+
+// The service signals each request's event when it is answered or out of time.
+ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        bool datagram = false;
+        const ProbeEvent handshake = waitOnSockets(x, false, 0, datagram);
+        if (handshake != ProbeEvent::Nothing)
+            return handshake;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            return ProbeEvent::Nothing;
+        DWORD slice = milliseconds - elapsed;
+        if (x.https != INVALID_SOCKET && slice > 50)
+            slice = 50;
+        HANDLE events[kMaxEchoRequestsPerProbe];
+        int requests[kMaxEchoRequestsPerProbe];
+        DWORD count = 0;
+        for (int n = 0; n < x.requests->sent; ++n)
+            if (x.requests->pending[n]) {
+                events[count] = x.requests->answeredEvents[n];
+                requests[count++] = n;
+            }
+        const DWORD signalled = count > 0 ? WaitForMultipleObjects(count, events, FALSE, slice) : WAIT_TIMEOUT;
+        if (count == 0)
+            Sleep(slice);
+        if (signalled < WAIT_OBJECT_0 + count && isServiceReply(x, requests[signalled - WAIT_OBJECT_0]))
+            return ProbeEvent::Reply;
+    }
+}
+
+void releaseServiceRequests(Exchange& x)
+{
+    if (x.requests != nullptr)
+        serviceRequestsOver(*x.requests, 0);
+    x.requests = nullptr;
+}
+
+void finishServiceRequests()
+{
+    for (ServiceRequests& set : g_serviceSets)
+        serviceRequestsOver(set, kReplyWindowMs + 1000);
+}
