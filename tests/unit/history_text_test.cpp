@@ -20,6 +20,8 @@ TEST(LogRow, IsoTimeWithItsOffsetStateAndSeconds)
     formatLogRow(row, {2026, 3, 29, 2, 30, 0, 840}, Broken, 2147483647, SignInPage);
     EXPECT_STREQ(row, "2026-03-29T02:30:00+14:00,Broken,2147483647,sign-in page\r\n") << "the longest row fits";
     EXPECT_STREQ(kLogHeader, "time,state,seconds_in_previous_state,cause\r\n");
+    formatLogRow(row, {2030, 10, 10, 10, 10, 10, -600}, Connected, 10, NoCause);
+    EXPECT_STREQ(row, "2030-10-10T10:10:10-10:00,Connected,10,\r\n") << "fields of exactly 10";
 }
 
 TEST(LogRow, ALogBegunWithThreeColumnsGetsRowsWithoutTheCause)
@@ -28,6 +30,8 @@ TEST(LogRow, ALogBegunWithThreeColumnsGetsRowsWithoutTheCause)
     EXPECT_TRUE(startsWithThreeColumnHeader(old, sizeof old - 1));
     EXPECT_FALSE(startsWithThreeColumnHeader(kLogHeader, std::strlen(kLogHeader))) << "the new header";
     EXPECT_FALSE(startsWithThreeColumnHeader(old, 20)) << "a file shorter than the header";
+    EXPECT_TRUE(startsWithThreeColumnHeader(kThreeColumnLogHeader, std::strlen(kThreeColumnLogHeader)))
+        << "a file that is the header alone";
     EXPECT_FALSE(startsWithThreeColumnHeader("2026-12-07T16:05:09+01:00,Broken,\r\n", 36)) << "no header";
 
     char row[kLogRowSize];
@@ -136,6 +140,13 @@ TEST(Tip, CutToItsHundredAndTwentyEightCharacters)
     const std::string longSince = "since " + std::string(40, 'd') + " 16:05";
     formatTip(tip, linkStateText(Broken), cause.c_str(), longSince.c_str());
     EXPECT_EQ(std::string(tip), std::string(linkStateText(Broken)) + "\n" + cause);
+    // Whole after the cause where it fits with its NUL, and not a character more.
+    const std::string head = std::string(linkStateText(Broken)) + "\n" + cause + ", ";
+    const std::string fits = "since " + std::string(127 - head.size() - 6, 'd');
+    formatTip(tip, linkStateText(Broken), cause.c_str(), fits.c_str());
+    EXPECT_EQ(std::string(tip), head + fits);
+    formatTip(tip, linkStateText(Broken), cause.c_str(), (fits + "d").c_str());
+    EXPECT_EQ(std::string(tip), std::string(linkStateText(Broken)) + "\n" + cause) << "128 characters";
 }
 
 } // namespace

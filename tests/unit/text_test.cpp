@@ -55,6 +55,8 @@ TEST(Text, WideTextAndAsciiValues)
     char value[4];
     EXPECT_TRUE(narrowAsciiText(value, L"y\u00e9s"));
     EXPECT_STREQ(value, "y?s");
+    EXPECT_TRUE(narrowAsciiText(value, L"\u007f\u0080"));
+    EXPECT_STREQ(value, "\x7f?") << "ASCII ends at U+007F";
     EXPECT_FALSE(narrowAsciiText(value, L"yess"));
     EXPECT_STREQ(value, "yes");
     wchar_t key[8];

@@ -58,6 +58,10 @@ TEST(TrafficWatch, AnIdleComputerAfterAnAnswerAndAStuckStreamCallForNoMoreThanOn
     EXPECT_EQ(watch(w, "bbb" + std::string(40, '.'), Connected, clock, c), "") << "nothing either way after an answer";
     EXPECT_EQ(watch(w, "b" + std::string(30, 'o'), Connected, clock, c), "4")
         << "one stuck stream over 15 s: one probe, not one every 10 s";
+    w = {};
+    EXPECT_EQ(watch(w, "bbboo", Connected, clock, c), "");
+    restartTrafficWatch(w);  // a probe: what went out before it is answered or not by now
+    EXPECT_EQ(watch(w, "oooo", Connected, clock, c), "4") << "silence counted from the restart's first look";
 }
 
 TEST(TrafficWatch, AProbeStartedByReturningTrafficDoesNotDelayTheNextStartedBySilence)

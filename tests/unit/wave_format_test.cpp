@@ -75,6 +75,7 @@ TEST(WaveFormat, NumbersThatCannotBeMeantFail)
     EXPECT_FALSE(with([](Format& f) { f.bytesPerSecond = 16001; }));
     EXPECT_FALSE(with([](Format& f) { f.bits = 12; }));
     EXPECT_FALSE(with([](Format& f) { f.tag = 0x11, f.blockAlign = 0; }));
+    EXPECT_FALSE(with([](Format& f) { f.tag = 0x11, f.rate = 0; })) << "a coded format at no rate";
     EXPECT_TRUE(with([](Format& f) { f.rate = 1, f.bytesPerSecond = 2; })) << "1 Hz is a rate";
 }
 
