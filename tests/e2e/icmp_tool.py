@@ -9,11 +9,14 @@
   icmp_tool.py listen FILE         accepts TCP connections on port 443 until
                                    stopped; after each one that ends, writes
                                    "connections=N bytes=M" (bytes received) to FILE
-  icmp_tool.py respond LOSS% DELAY_MS FILE
+  icmp_tool.py respond LOSS DELAY_MS FILE [ADDRESS...]
                                    answers echo requests from user space (the
                                    caller silences the kernel's own answers),
-                                   dropping LOSS% of them at random and
-                                   answering the rest after DELAY_MS; appends
+                                   dropping LOSS% of them at random, or with
+                                   LOSS "alternate" every second one to each
+                                   address (the first answered), and
+                                   answering the rest after DELAY_MS; only
+                                   those to the ADDRESSes, when given; appends
                                    "answered" or "dropped" to FILE for each
   icmp_tool.py forge SECONDS       sends forged ICMP to 127.0.0.1 for that
                                    long: echo replies with other numbers or
@@ -134,12 +137,13 @@ def listen(path):
             out.write(f"connections={connections} bytes={received}\n")
 
 
-def respond(loss_percent, delay_ms, path):
+def respond(loss, delay_ms, path, *addresses):
     sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
     # Our own IP header: the reply must come from the address that was asked.
     sock.setsockopt(socket.IPPROTO_IP, socket.IP_HDRINCL, 1)
     chance = random.Random(1)
     due = []  # (time, datagram, to)
+    asked = {}  # requests so far, by the address asked
     with open(path, "a", buffering=1) as log:
         while True:
             wait = max(0.0, due[0][0] - time.monotonic()) if due else None
@@ -147,9 +151,15 @@ def respond(loss_percent, delay_ms, path):
                 data, _ = sock.recvfrom(65535)
                 header = (data[0] & 0x0F) * 4
                 icmp = data[header:]
-                if icmp[0] != 8:
+                asked_address = socket.inet_ntoa(data[16:20])
+                if icmp[0] != 8 or (addresses and asked_address not in addresses):
                     continue
-                if chance.random() * 100 < float(loss_percent):
+                asked[asked_address] = asked.get(asked_address, 0) + 1
+                if loss == "alternate":
+                    dropped = asked[asked_address] % 2 == 0
+                else:
+                    dropped = chance.random() * 100 < float(loss)
+                if dropped:
                     log.write("dropped\n")
                     continue
                 reply = b"\0\0\0\0" + icmp[4:]

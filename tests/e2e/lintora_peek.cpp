@@ -6,6 +6,7 @@
 //   lintora_peek remove-icon UID      deletes the notification icon UID of the main window
 //   lintora_peek taskbar-created      sends "TaskbarCreated" to the main window
 //   lintora_peek resume               tells the main window the machine resumed from sleep
+//   lintora_peek suspend              and that it is going to sleep
 //   lintora_peek window CAPTION       visible=0|1 (a dialog window with that caption)
 //   lintora_peek control CAPTION ID   "X Y", the middle of a control of that window
 //   lintora_peek choose-file CAPTION PATH
@@ -304,6 +305,8 @@ int main(int argc, char** argv)
         result = PostMessageA(findMainWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
     else if (std::strcmp(verb, "resume") == 0)
         result = PostMessageA(findMainWindow(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0) ? 0 : 1;
+    else if (std::strcmp(verb, "suspend") == 0)
+        result = PostMessageA(findMainWindow(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0) ? 0 : 1;
     else if (std::strcmp(verb, "window") == 0 && argc > 2)
         result = std::printf("visible=%d\n", findBoxes(argv[2]).count > 0) < 0;
     else if (std::strcmp(verb, "control") == 0 && argc > 3)

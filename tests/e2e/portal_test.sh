@@ -4,8 +4,10 @@
 # redirects every web request to its login page. Lintora must show Broken
 # there, and Connected soon after signing in. Also: a network that blocks
 # port 80 but carries echo stays Connected, and the right status with the
-# wrong body is a sign-in page too. What was shown is read from the log and
-# the menu. Answers in chunks and a server's errors are no sign-in page.
+# wrong body is a sign-in page too, and so is a portal that lets only names
+# and port 80 through. What was shown is read from the log and the menu.
+# Answers in chunks and a server's errors are no sign-in page, and a portal
+# slow to answer once does not let Connected through.
 source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
 PEEK_EXE=$2
@@ -19,7 +21,8 @@ PORTAL=${FAR_ADDRESSES[0]}
     echo "127.0.0.1 localhost"
     for name in $PROBE_HOSTS www.msftconnecttest.com; do echo "$PORTAL $name"; done
 } >"/etc/netns/$E2E_NS/hosts"
-start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+https_server=$LAST_PID
 MODE="$E2E_WORK/mode"
 WEB_LOG="$E2E_WORK/web.log"
 echo portal >"$MODE"
@@ -53,6 +56,14 @@ expect_eq "the menu offers Open Sign-in Page at its top" "lines=8 marks=0,0,0,0,
     "$(marks_of_open_menu)"
 keys Escape
 
+# The portal slow to answer once: no opinion, and the page stays in the way.
+requests=$(wc -l <"$WEB_LOG")
+echo stall >"$MODE"
+check "a web check meets the stalled portal" wait_until 30 bash -c '[ "$(wc -l <"$1")" -gt "$2" ]' _ "$WEB_LOG" "$requests"
+echo portal >"$MODE"
+sleep 10
+expect_eq "a stalled portal lets no Connected through" "Broken sign-in page" "$(states) $(last_row | cut -d' ' -f2-)"
+
 # Signed in: Connected within about one Broken retry.
 echo open >"$MODE"
 signed_in=$SECONDS
@@ -79,6 +90,19 @@ for mode in chunked notfound unavailable; do
     expect_eq "web answers $mode on a working network: Connected" "Connected" "$FIRST"
     exit_run "$mode"
 done
+
+# A portal that lets only names and port 80 through: no echo is answered,
+# the router's included, and no handshake. Found by the web check at Broken.
+echo portal >"$MODE"
+in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
+kill "$https_server"
+run_once webonly
+expect_eq "names and port 80 only: the sign-in page" "Broken sign-in page" "$(last_row)"
+open_menu
+expect_eq "and the menu offers it" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+keys Escape
+exit_run webonly
+in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
 
 # Port 80 blocked (nothing answers there), echo carried: the check has no opinion.
 kill "$web_server"

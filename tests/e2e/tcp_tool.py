@@ -21,8 +21,9 @@
                                    "open" serves the check page as the internet does,
                                    "wrongbody" gives status 200 with another body,
                                    "chunked" the check page in chunks, as
-                                   proxies re-send pages, "notfound" 404 and
-                                   "unavailable" 503;
+                                   proxies re-send pages, "notfound" 404,
+                                   "unavailable" 503, and "stall" takes the
+                                   request and says nothing for 6 s;
                                    appends "PATH BYTES" (bytes received) to LOG
 """
 import socket
@@ -130,7 +131,10 @@ def web(mode_file, log_path):
                             break
                         request += data
                     mode = open(mode_file).read().strip()
-                    conn.sendall(answers[mode])
+                    if mode == "stall":  # a slow portal: the connection taken, nothing said
+                        time.sleep(6)
+                    else:
+                        conn.sendall(answers[mode])
                 except OSError:
                     pass
                 path = request.split(b" ")[1].decode() if request.count(b" ") >= 2 else "?"

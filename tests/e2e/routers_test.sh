@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Where the break is on networks unlike a plain home router's: a router that
+# never answers echo sent to itself, one whose echoes are lost one in two, a
+# default route with no next hop, a cable pulled in the middle of a probe,
+# and a network gone as the computer goes to sleep.
+# Read from the log: every row's cause in order, and the echo requests the
+# router had for its own address.
+source "$(dirname "$0")/harness.sh"
+LINTORA_EXE=$1
+PEEK_EXE=$2
+e2e_init routers
+e2e_far_network
+e2e_start_display
+install_lintora $'[config]\nping_time_interval=5\nuse_dialog_message=no'
+LOG="$APP_DIR/connection-log.csv"
+HOSTS=("${FAR_ADDRESSES[@]}")
+# The far namespace's kernel answers no echo: a responder of the test's own
+# answers, as each part says, and the probe hosts accept handshakes on 443.
+in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
+start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+LISTENER=$LAST_PID
+start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/far-icmp.log"
+# gateway_echoes: echo requests the router has had for its own address
+# (192.0.2.254 is c00002fe; each line is an IP datagram in hex).
+gateway_echoes() { awk 'substr($0, 33, 8) == "c00002fe" && substr($0, 41, 2) == "08"' "$E2E_WORK/far-icmp.log" | wc -l; }
+RESPONDER=""
+responder() {  # responder LOSS [ADDRESS...]: the echo answers from now on
+    if [ -n "$RESPONDER" ]; then kill "$RESPONDER"; wait "$RESPONDER" 2>/dev/null || true; fi
+    start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" respond "$1" 0 "$E2E_WORK/answers.log" "${@:2}"
+    RESPONDER=$LAST_PID
+}
+causes_are() { [ "$(causes)" = "$1" ]; }
+last_state_is() { [ "$(last_row | cut -d' ' -f1)" = "$1" ]; }
+# run NAME: a run of its own, with a log of its own, Connected first.
+run() {
+    rm -f "$LOG"
+    start_lintora "$1"
+    check "$1: Connected first" wait_until 30 states_are Connected
+}
+exit_run() {
+    peek command 107 >/dev/null
+    check "$1: Exit" wait_until 20 exited_with "$1" 0
+}
+# outage_holds NAME CAUSE: an outage past the router shows that cause, and
+# nothing else in the 30 s that follow; it ends in Connected.
+outage_holds() {
+    local from=$SECONDS
+    upstream lost
+    if wait_until 25 causes_are "- $2"; then
+        e2e_log "ok: $1: \"$2\" in $((SECONDS - from)) s"
+    else
+        e2e_fail "$1: not \"$2\" within 25 s: $(causes)"
+    fi
+    sleep 30
+    expect_eq "$1: it holds still" "- $2" "$(causes)"
+    upstream back
+    check "$1: its end" wait_until 25 causes_are "- $2 -"
+}
+
+# A router that never answers echo: learned once, never asked again, and the
+# outage is the internet's, never the router's.
+responder 0 "${HOSTS[@]}"
+run silent
+sleep 12
+expect_eq "silent: one echo to learn the router, while Connected" 1 "$(gateway_echoes)"
+outage_holds silent internet
+expect_eq "silent: the router not asked again" 1 "$(gateway_echoes)"
+exit_run silent
+
+# A router that loses every other echo request: asked twice, 0.5 s apart,
+# it is the provider's break every time, never the router's.
+responder alternate
+before=$(gateway_echoes)
+run lossy
+outage_holds lossy provider
+e2e_log "lossy: $(($(gateway_echoes) - before)) echo requests to the router"
+
+# A default route with no next hop, as tunnels and PPP have: no router is
+# asked, and the break is the internet's.
+ip -n "$E2E_NS" route replace default dev lpc
+sleep 8
+before=$(gateway_echoes)
+upstream lost
+check "no next hop: Broken" wait_until 25 last_state_is Broken
+expect_eq "no next hop: the internet" "Broken internet" "$(last_row)"
+expect_eq "no next hop: no router asked" "$before" "$(gateway_echoes)"
+upstream back
+ip -n "$E2E_NS" route replace default via 192.0.2.254
+check "no next hop: its end" wait_until 25 last_state_is Connected
+exit_run lossy
+
+# The cable pulled while a probe waits for silent hosts: the cause is read
+# from the route as it stands at the verdict, so no provider row comes first.
+responder 0 192.0.2.254
+run midprobe
+# echo requests to the probe hosts (203.0.113.x: cb0071..)
+host_echoes() { awk 'substr($0, 33, 6) == "cb0071" && substr($0, 41, 2) == "08"' "$E2E_WORK/far-icmp.log" | wc -l; }
+more_host_echoes_than() { [ "$(host_echoes)" -gt "$1" ]; }
+sleep 3
+kill "$LISTENER"  # the hosts now refuse handshakes: every probe says Broken
+before=$(host_echoes)
+check "midprobe: a probe begins" wait_until 20 more_host_echoes_than "$before"
+sleep 1
+cable pulled
+check "midprobe: Broken" wait_until 15 last_state_is Broken
+sleep 8
+expect_eq "midprobe: no network, nothing before it" "- no network" "$(causes)"
+cable back
+start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+check "midprobe: Connected again" wait_until 25 last_state_is Connected
+
+# Going to sleep: the network goes before the program is frozen, and nothing
+# is shown or logged for it; after the resume the network is back.
+rows=$(causes)
+peek suspend >/dev/null
+sleep 1
+cable pulled
+sleep 12
+expect_eq "asleep: no row for the network gone at sleep" "$rows" "$(causes)"
+cable back
+peek resume >/dev/null
+sleep 12
+expect_eq "awake: still no row" "$rows" "$(causes)"
+exit_run midprobe
+e2e_finish
