@@ -26,7 +26,20 @@
 #             server gone; each until its cause is shown, and back; default
 #             interval. Also the echo requests the router gets
 #   quiet     Connected and idle for COUNT seconds at the default interval: the
-#             echo requests and TCP segments the computer sends
+#             echo requests and TCP segments the computer sends, and the
+#             router's echo requests over the whole run
+#   networks-silent    COUNT outages past a router that never answers echo
+#                      sent to itself, until "The internet does not answer";
+#                      in use, default interval (as the two below)
+#   networks-tunnel    the same behind a default route with no next hop
+#   networks-lossy     the same past a router that loses every other echo
+#                      request, until "The router answers; …"
+#   networks-webonly   COUNT times a sign-in page that lets only names and
+#                      port 80 through comes in the way, until "Sign-in page
+#                      in the way"; interval 5 s
+#   networks-midprobe  COUNT cables pulled 1 s into a probe of hosts that
+#                      stopped answering, until "No network connection"; and
+#                      the rows with another cause logged before it
 # Writes OUTDIR/PART.tsv.
 source "$(dirname "$0")/bench_harness.sh"
 OUT=$1
@@ -247,6 +260,99 @@ causes)
         change names_back names_back "$ESTABLISHED_TEXT"
     done
     ;;
+networks-*)
+    # The far kernel answers no echo; a responder of our own answers as each
+    # network does, and the hosts take handshakes on 443 and serve the web.
+    echo_answered no
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/far-icmp.hex"
+    MODE="$E2E_WORK/mode"
+    echo open >"$MODE"
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$MODE" "$E2E_WORK/web.log"
+    RESPONDER=""
+    responder() {  # responder LOSS [ADDRESS...]
+        if [ -n "$RESPONDER" ]; then kill "$RESPONDER"; wait "$RESPONDER" 2>/dev/null || true; fi
+        start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" respond "$1" 0 "$E2E_WORK/answers.log" "${@:2}"
+        RESPONDER=$LAST_PID
+    }
+    LISTENER=""
+    handshakes() {  # handshakes on|off
+        if [ -n "$LISTENER" ]; then kill "$LISTENER"; wait "$LISTENER" 2>/dev/null || true; fi
+        LISTENER=""
+        [ "$1" = off ] && return
+        start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+        LISTENER=$LAST_PID
+    }
+    handshakes on
+    # The web check's name resolves, as it does once it has been asked: at
+    # an outage its connection is waited for.
+    echo "${FAR_ADDRESSES[0]} www.msftconnecttest.com" >>"/etc/netns/$E2E_NS/hosts"
+    case $PART in
+    networks-silent) responder 0 "${FAR_ADDRESSES[@]}" ;;
+    networks-tunnel)
+        responder 0
+        ip -n "$E2E_NS" route replace default dev lpc
+        ;;
+    networks-lossy) responder alternate ;;
+    networks-webonly | networks-midprobe)
+        responder 0
+        {
+            echo "127.0.0.1 localhost"
+            for name in $PROBE_HOSTS www.msftconnecttest.com; do echo "${FAR_ADDRESSES[0]} $name"; done
+        } >"/etc/netns/$E2E_NS/hosts"
+        ;;
+    esac
+    if [ "$PART" = networks-webonly ]; then
+        start_measured "ping_time_interval=5"  # a portal is found by a probe: no traffic calls for one
+    else
+        start_measured ""
+    fi
+    case $PART in
+    networks-silent | networks-tunnel | networks-lossy)
+        start_bg in_far python3 "$E2E_DIR/tcp_tool.py" serve 8080
+        in_use_for $((COUNT * 40 + 60))
+        ;;
+    esac
+    INTERNET="$BROKEN_TEXT\nThe internet does not answer"
+    PROVIDER="$BROKEN_TEXT\nThe router answers; the internet beyond it does not"
+    portal_on() { responder 0 192.0.2.254; handshakes off; echo portal >"$MODE"; }
+    portal_off() { responder 0; handshakes on; echo open >"$MODE"; }
+    host_echoes() { awk 'substr($0, 33, 6) == "cb0071" && substr($0, 41, 2) == "08"' "$E2E_WORK/far-icmp.hex" | wc -l; }
+    more_host_echoes_than() { [ "$(host_echoes)" -gt "$1" ]; }
+    pull() { cable pulled; }
+    plug() { cable back; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 5 10)"
+        case $PART in
+        networks-silent | networks-tunnel)
+            change lost "upstream lost" "$INTERNET"
+            change restored "upstream back" "$ESTABLISHED_TEXT"
+            ;;
+        networks-lossy)
+            change lost "upstream lost" "$PROVIDER"
+            change restored "upstream back" "$ESTABLISHED_TEXT"
+            ;;
+        networks-webonly)
+            change portal portal_on "$BROKEN_TEXT\nSign-in page in the way"
+            change signed_in portal_off "$ESTABLISHED_TEXT"
+            ;;
+        networks-midprobe)
+            # The hosts stop answering; 1 s into the probe that finds it, the cable goes.
+            responder 0 192.0.2.254
+            handshakes off
+            before=$(host_echoes)
+            wait_until 90 more_host_echoes_than "$before" || true
+            sleep 1
+            rows=$(tr -d '\r' <"$APP_DIR/connection-log.csv" | wc -l)
+            change pulled pull "$BROKEN_TEXT\nNo network connection"
+            printf 'rows_before_no_network\t%s\n' "$(tr -d '\r' <"$APP_DIR/connection-log.csv" | tail -n +$((rows + 1)) |
+                grep -vc ',no network$' || true)" >>"$TSV"
+            responder 0
+            handshakes on
+            change back plug "$ESTABLISHED_TEXT"
+            ;;
+        esac
+    done
+    ;;
 quiet)
     serve_web
     start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/idle.hex"
@@ -257,8 +363,10 @@ quiet)
     before=$(segments)
     requests_before=$(echo_requests)
     sleep "$COUNT"
-    printf 'seconds\t%s\nrequests\t%s\ntcp_segments\t%s\ninterval_probes\t%s\n' "$COUNT" \
-        "$(($(echo_requests) - requests_before))" "$(($(segments) - before))" "$((COUNT / 60))" >>"$TSV"
+    gateway_echoes() { awk 'substr($0, 33, 8) == "c00002fe" && substr($0, 41, 2) == "08"' "$E2E_WORK/idle.hex" | wc -l; }
+    printf 'seconds\t%s\nrequests\t%s\ntcp_segments\t%s\ninterval_probes\t%s\ngateway_echoes\t%s\n' "$COUNT" \
+        "$(($(echo_requests) - requests_before))" "$(($(segments) - before))" "$((COUNT / 60))" \
+        "$(gateway_echoes)" >>"$TSV"
     ;;
 *)
     echo "unknown part: $PART"

@@ -154,6 +154,9 @@ def beyond_the_cable(out):
                      f"{quiet['requests']} echo requests ({int(quiet['requests']) / 4:g} probes), "
                      f"{quiet['tcp_segments']} TCP segments sent",
                      f"only the interval's probes: {quiet['interval_probes']} or one more, none else"])
+        if "gateway_echoes" in quiet:
+            rows.append(["the router's echo requests over the same run, from the start",
+                         f"{quiet['gateway_echoes']}", "1: one to learn whether it answers echo"])
     print(table(rows) + "\n")
 
 
@@ -193,6 +196,42 @@ def where_the_break_is(out):
               f"{verdicts} Broken verdicts (the first about 8.5 s in, then one every 12 s: a 7 s probe and "
               f"the 5 s retry). One echo per Broken verdict at most; none while Connected (checked by "
               f"`e2e.causes`).\n")
+
+
+def other_networks(out):
+    parts = {kind: [l.split("\t") for l in read(f"{out}/networks-{kind}.tsv").splitlines() if l.strip()]
+             for kind in ("silent", "tunnel", "lossy", "webonly", "midprobe")}
+    if not any(parts.values()):
+        return
+    print("## Where the break is, away from a plain home router\n")
+    print("The same two namespaces, the far one's kernel answering no echo: a responder of the tests' own "
+          "answers as each network does, and the hosts take handshakes on 443. The outages come while the "
+          "computer is in use, at the default interval; the portal at `ping_time_interval=5`; the cable pulled "
+          "while idle. Each change 5 to 10 s after the one before was shown. Latency is from the change to the status window's "
+          "text with the right cause.\n")
+    rows = [["network and change", "n", "median (s)", "p95 (s)", "max (s)", "goal (s)"]]
+    for kind, name, label, goal in (
+            ("silent", "lost", "a router that never answers echo; outage past it → \"The internet does not answer\"",
+             "p95 ≤ 12; 1.5 to 2 (traffic) + 7 (probe) + 2 (the web check's connection)"),
+            ("silent", "restored", "its end → Connected", "5 (retry) + round trip"),
+            ("tunnel", "lost", "a default route with no next hop; outage → \"The internet does not answer\"",
+             "p95 ≤ 12; 1.5 to 2 (traffic) + 7 (probe) + 2 (the web check's connection)"),
+            ("tunnel", "restored", "its end → Connected", "5 (retry) + round trip"),
+            ("lossy", "lost", "a router losing every other echo; outage past it → \"The router answers; …\"",
+             "p95 ≤ 12; 1.5 to 2 (traffic) + 7 (probe) + 0.5 (the second echo) + 2 (the web check's connection)"),
+            ("lossy", "restored", "its end → Connected", "5 (retry) + round trip"),
+            ("webonly", "portal", "a sign-in page passing only names and port 80 → \"Sign-in page in the way\"",
+             "p95 ≤ 12; 5 (interval) + 7 (probe) + round trips"),
+            ("webonly", "signed_in", "signed in → Connected", "5 (retry) + round trip"),
+            ("midprobe", "pulled", "the cable pulled 1 s into a probe of silent hosts → \"No network connection\"",
+             "p95 ≤ 12; the probe's rest (6)"),
+            ("midprobe", "back", "and back → Connected", "2 (look) + round trip")):
+        rows.append(latency_row(label, [x[1] for x in parts[kind] if x[0] == name], goal))
+    print(table(rows) + "\n")
+    before = [int(x[1]) for x in parts["midprobe"] if x[0] == "rows_before_no_network"]
+    if before:
+        print(f"Rows with another cause logged between the pull and \"no network\": {sum(before)} in "
+              f"{len(before)} pulls.\n")
 
 
 def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
@@ -249,6 +288,7 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     network_verdicts(out)
     beyond_the_cable(out)
     where_the_break_is(out)
+    other_networks(out)
 
     print("## Soak\n")
     print(f"Interval 1 s, {counts.get('probes', '?')} probes and {made} changes of state. The helper samples "
