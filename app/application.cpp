@@ -16,6 +16,7 @@ namespace {
 
 const char kProductName[] = "Lintora";
 const char kDisplayTitle[] = "Lintora?";
+const wchar_t kDisplayTitleW[] = L"Lintora?";
 
 void showAlreadyRunningMessage()
 {
@@ -28,7 +29,7 @@ void showAlreadyRunningMessage()
 
 bool registerMainWindowClass()
 {
-    WNDCLASSEXA windowClass = {};
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = mainWindowProc;
@@ -36,15 +37,15 @@ bool registerMainWindowClass()
     windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1);
-    windowClass.lpszClassName = kDisplayTitle;
+    windowClass.lpszClassName = kDisplayTitleW;
     windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExW(&windowClass) != 0;
 }
 
 // Never shown: the notification icon is the program's only presence.
 HWND createMainWindow()
 {
-    return CreateWindowExA(0, kDisplayTitle, kDisplayTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    return CreateWindowExW(0, kDisplayTitleW, kDisplayTitleW, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, 544, 375, nullptr, nullptr, g_app.instance, nullptr);
 }
 

@@ -36,6 +36,7 @@ struct AppState {
     volatile LONG suspending;
     HANDLE monitorWake;                 // made before the monitor thread starts
     ULONGLONG shownSince;               // when the state (or cause) shown began (UTC, 100 ns since 1601); 0 until the first probe
+    bool exiting;                       // Exit has begun: no state is shown any more; UI thread only
 };
 
 extern AppState g_app;

@@ -1,6 +1,7 @@
 #include "history/history_text.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "core/text.h"
 
@@ -78,32 +79,34 @@ bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes)
     return fileBytes > 0 && fileBytes + appendBytes > kMaxLogBytes;
 }
 
-void formatSince(char* text, std::size_t size, bool today, const char* date, const char* clock)
+void formatSince(wchar_t* text, std::size_t size, bool today, const wchar_t* date, const wchar_t* clock)
 {
-    copyText(text, size, "since ");
+    copyText(text, size, L"since ");
     if (!today) {
         appendText(text, size, date);
-        appendText(text, size, " ");
+        appendText(text, size, L" ");
     }
     appendText(text, size, clock);
 }
 
-void formatTip(char (&tip)[kTipSize], const char* stateText, const char* cause, const char* since)
+void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since)
 {
-    copyText(tip, stateText);
+    widenAsciiText(tip, stateText);
     if (cause[0] != '\0') {
-        appendText(tip, "\n");
-        appendText(tip, cause);
+        wchar_t causeText[kTipSize];
+        widenAsciiText(causeText, cause);
+        appendText(tip, L"\n");
+        appendText(tip, causeText);
         // The time only whole, after the cause.
-        if (since[0] != '\0' && std::strlen(tip) + 2 + std::strlen(since) < kTipSize) {
-            appendText(tip, ", ");
+        if (since[0] != L'\0' && std::wcslen(tip) + 2 + std::wcslen(since) < kTipSize) {
+            appendText(tip, L", ");
             appendText(tip, since);
         }
         return;
     }
     // A second line only where at least its first character fits.
-    if (since[0] != '\0' && std::strlen(tip) + 2 < kTipSize) {
-        appendText(tip, "\n");
+    if (since[0] != L'\0' && std::wcslen(tip) + 2 < kTipSize) {
+        appendText(tip, L"\n");
         appendText(tip, since);
     }
 }

@@ -44,10 +44,12 @@ void dropCauseColumn(char (&row)[kLogRowSize]);
 bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes);
 
 // "since 16:05" for a moment of today, "since 5 Dec 16:05" for an earlier
-// day: date and clock as the user's locale writes them.
-void formatSince(char* text, std::size_t size, bool today, const char* date, const char* clock);
+// day: date and clock as the user's locale writes them, in any language,
+// hence wide.
+void formatSince(wchar_t* text, std::size_t size, bool today, const wchar_t* date, const wchar_t* clock);
 
 // The state's text whole, then on a second line the cause's text followed by
 // ", " and since where the whole fits the tip's 128 characters; without a
 // cause, as much of since as fits. The state's text alone when both are empty.
-void formatTip(char (&tip)[kTipSize], const char* stateText, const char* cause, const char* since);
+// The state's and the cause's texts are ASCII.
+void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since);

@@ -9,6 +9,7 @@
 #include "sound/sound_choice.h"
 #include "system/message_filter.h"
 #include "tray/hide_times.h"
+#include "tray/quiet_hours.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_menu.h"
@@ -16,9 +17,24 @@
 
 namespace {
 
-// While log rows wait for a busy file: how often they are tried again.
-enum : UINT_PTR { kLogRetryTimer = 1 };
-enum : UINT { kLogRetryMs = 60000 };
+// While log rows wait for a busy file: how often they are tried again. (The
+// tray icon's retry is timer 2.) While a change is held back for the user's
+// quiet: how often the quiet is looked at.
+enum : UINT_PTR { kLogRetryTimer = 1, kQuietEndTimer = 3 };
+enum : UINT { kLogRetryMs = 60000, kQuietLookMs = 2000 };
+
+PopupHold g_popupHold;
+
+// Whether the user presents, plays full screen or has quiet time; never
+// before Vista, which cannot say.
+bool userWantsQuietNow()
+{
+    typedef HRESULT(WINAPI * QueryFunction)(int*);
+    static const QueryFunction query = reinterpret_cast<QueryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState")));
+    int state = kUserAcceptsNotifications;
+    return query != nullptr && SUCCEEDED(query(&state)) && userWantsQuiet(state);
+}
 
 // Sent to every top-level window when the shell's task bar is (re)created.
 UINT g_taskbarCreatedMessage;
@@ -60,14 +76,6 @@ void scheduleLogRetry(HWND window)
         KillTimer(window, kLogRetryTimer);
 }
 
-void onTimer(HWND window, UINT_PTR timer)
-{
-    if (timer != kLogRetryTimer)
-        return;
-    retryKeptRows();
-    scheduleLogRetry(window);
-}
-
 // The status window's message: the state's text, and under Broken's where
 // the break is.
 void formatStatusMessage(char (&message)[kTipSize], LinkState state, BreakCause cause)
@@ -76,6 +84,31 @@ void formatStatusMessage(char (&message)[kTipSize], LinkState state, BreakCause 
     if (state == Broken && cause != NoCause) {
         lstrcatA(message, "\n");
         lstrcatA(message, breakCauseText(cause));  // both fit: the longest are 30 and 51 characters
+    }
+}
+
+// The quiet is over: the window tells the state that stands, if it changed meanwhile.
+void onQuietLook(HWND window)
+{
+    if (userWantsQuietNow())
+        return;
+    KillTimer(window, kQuietEndTimer);
+    if (!tellAfterQuiet(g_popupHold, g_app.shownState))
+        return;
+    char message[kTipSize];
+    formatStatusMessage(message, g_app.shownState, g_app.shownCause);
+    showStatusMessage(message);
+}
+
+void onTimer(HWND window, UINT_PTR timer)
+{
+    if (timer == kQuietEndTimer) {
+        onQuietLook(window);
+    } else if (timer == kTrayIconRetryTimer) {
+        retryTrayIcon();
+    } else if (timer == kLogRetryTimer) {
+        retryKeptRows();
+        scheduleLogRetry(window);
     }
 }
 
@@ -103,9 +136,13 @@ void onBreakCauseChange(HWND window, BreakCause cause)
 
 // Every state shown goes into the log. The first state found only replaces
 // the starting Broken icon; every later change is also told in the status
-// window and with the chosen sound. A sign-in page in the way is Broken.
+// window and with the chosen sound, unless the user wants quiet (then the
+// window tells the state that stands once the quiet is over). A sign-in page
+// in the way is Broken.
 void onLinkState(HWND window, LinkState state, LPARAM flags)
 {
+    if (g_app.exiting)
+        return;  // posted before Exit, handled after: no icon comes back, no row follows Exit's
     const bool first = (flags & kLinkStateFirst) != 0;
     const BreakCause cause = state == Broken ? breakCauseOfFlags(flags) : NoCause;
     if (!first && state == g_app.shownState) {
@@ -122,6 +159,10 @@ void onLinkState(HWND window, LinkState state, LPARAM flags)
         refreshTrayTip();
     if (first)
         return;
+    if (!tellNow(g_popupHold, userWantsQuietNow(), previous)) {
+        SetTimer(window, kQuietEndTimer, kQuietLookMs, nullptr);
+        return;
+    }
     char message[kTipSize];
     formatStatusMessage(message, state, cause);
     showStatusMessage(message);
@@ -149,6 +190,9 @@ void onSessionEnding()
 
 void exitProgram()
 {
+    g_app.exiting = true;
+    KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
+    KillTimer(g_app.mainWindow, kQuietEndTimer);
     retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
     removeTrayIcon(Broken);
@@ -236,9 +280,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         // The icon vanished with the old task bar; show the current state again.
         if (message == g_taskbarCreatedMessage && message != 0) {
-            addTrayIcon(g_app.shownState);
+            if (!g_app.exiting)
+                addTrayIcon(g_app.shownState);
             return 0;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }

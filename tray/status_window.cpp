@@ -1,10 +1,13 @@
 #include "tray/status_window.h"
 
 #include "core/app_state.h"
+#include "core/text.h"
+#include "history/history_text.h"
 #include "core/messages.h"
 #include "res/resource.h"
 #include "settings/config_file.h"
 #include "settings/setting_values.h"
+#include "system/dpi.h"
 #include "tray/countdown.h"
 
 namespace {
@@ -31,7 +34,9 @@ void setOkButtonText(HWND window)
 {
     char text[kOkButtonTextSize];
     formatOkButtonText(text, g_app.countdownTimer != 0, g_app.countdownRemaining);
-    SetDlgItemTextA(window, IDOK, text);
+    wchar_t wide[kOkButtonTextSize];
+    widenAsciiText(wide, text);
+    SetDlgItemTextW(window, IDOK, wide);
 }
 
 // A remembered position is used only where a monitor still shows it; after a
@@ -117,14 +122,6 @@ struct StatusScale {
 };
 StatusScale g_scale = {96, 96, nullptr};
 
-int screenDpi()
-{
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
 RECT dialogUnitsToPixels(HWND window, int left, int top, int width, int height)
 {
     RECT rect = {left, top, left + width, top + height};
@@ -139,12 +136,12 @@ RECT dialogUnitsToPixels(HWND window, int left, int top, int width, int height)
 // The message's size in pixels, in the control's own font.
 SIZE measureMessage(HWND text)
 {
-    char message[256];
-    GetWindowTextA(text, message, sizeof message);
+    wchar_t message[256];
+    GetWindowTextW(text, message, 256);
     const HDC dc = GetDC(text);
-    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(text, WM_GETFONT, 0, 0)));
+    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(text, WM_GETFONT, 0, 0)));
     RECT measured = {0, 0, 0, 0};
-    DrawTextA(dc, message, -1, &measured, DT_CALCRECT | DT_NOPREFIX);
+    DrawTextW(dc, message, -1, &measured, DT_CALCRECT | DT_NOPREFIX);
     SelectObject(dc, font);
     ReleaseDC(text, dc);
     const SIZE size = {measured.right, measured.bottom};
@@ -171,8 +168,8 @@ void fitWindowToMessage(HWND window)
     MoveWindow(text, line.left, line.top, line.right - line.left, line.bottom - line.top, TRUE);
     MoveWindow(GetDlgItem(window, IDOK), button.left, button.top, button.right - button.left,
                button.bottom - button.top, TRUE);
-    AdjustWindowRectEx(&client, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    adjustWindowRectForDpi(client, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                           static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), static_cast<UINT>(g_scale.dpi));
     SetWindowPos(window, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -217,11 +214,12 @@ void turnOffSystemDialogScaling(HWND window)
 void openStatusWindow()
 {
     closeStatusWindow();
-    g_scale.madeDpi = g_scale.dpi = screenDpi();
-    g_app.statusWindow = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_STATUS), g_app.mainWindow,
+    g_app.statusWindow = CreateDialogParamW(g_app.instance, MAKEINTRESOURCEW(IDD_STATUS), g_app.mainWindow,
                                             statusDialogProc, 0);
+    // The dialog is made at the scale of the monitor it is on, not the one at logon.
+    g_scale.madeDpi = g_scale.dpi = static_cast<int>(windowDpi(g_app.statusWindow));
     turnOffSystemDialogScaling(g_app.statusWindow);
-    SetWindowTextA(g_app.statusWindow, "Lintora?");
+    SetWindowTextW(g_app.statusWindow, L"Lintora?");
 }
 
 void closeStatusWindow()
@@ -240,7 +238,9 @@ void setStatusMessage(const char* text)
 {
     if (g_app.statusWindow == nullptr)
         return;
-    SetDlgItemTextA(g_app.statusWindow, IDC_STATUS_TEXT, text);
+    wchar_t wide[kTipSize];
+    widenAsciiText(wide, text);
+    SetDlgItemTextW(g_app.statusWindow, IDC_STATUS_TEXT, wide);
     fitWindowToMessage(g_app.statusWindow);
 }
 

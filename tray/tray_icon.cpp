@@ -1,32 +1,101 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
+
 #include "tray/tray_icon.h"
 
 #include "core/app_state.h"
 #include "core/messages.h"
+#include "core/name_uuid.h"
+#include "core/text.h"
 #include "history/history_text.h"
 #include "history/local_time.h"
+#include "system/dpi.h"
+#include "tray/icon_retry.h"
 
-// The version-2 layout of the notification record (Windows 2000 and later):
-// its tip holds 128 characters, room for where the break is. The fields used
-// are those of version 1.
-static_assert(NOTIFYICONDATAA_V2_SIZE == (sizeof(void*) == 4 ? 488 : 504),
-              "the version-2 notification record is 488 bytes in a 32-bit build");
-static_assert(sizeof(NOTIFYICONDATAA().szTip) == kTipSize, "the version-2 tip holds 128 characters");
+// The version-3 layout of the notification record (XP and later), wide: its
+// tip holds 128 characters, room for where the break is, in any language;
+// and it carries guidItem, the icon's identity from Windows 7 on.
+static_assert(NOTIFYICONDATAW_V3_SIZE == (sizeof(void*) == 4 ? 952 : 968),
+              "the version-3 notification record is 952 bytes in a 32-bit build");
+static_assert(offsetof(NOTIFYICONDATAW, guidItem) == (sizeof(void*) == 4 ? 936 : 952),
+              "guidItem ends the version-3 record");
+static_assert(sizeof(NOTIFYICONDATAW().szTip) / sizeof(wchar_t) == kTipSize, "the tip holds 128 characters");
+
+BOOL(WINAPI* g_notifyIcon)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
 
 namespace {
 
 // The tip the shell holds now, so that pointing at the icon changes it only when due.
-char g_shownTip[kTipSize];
+wchar_t g_shownTip[kTipSize];
 
-NOTIFYICONDATAA notifyRecord(LinkState state)
+IconRetry g_iconRetry;
+
+// Made once from the program's own path; the shell refusing it (an older
+// Windows, or a GUID it holds for another file) leaves the uIDs alone.
+struct IconIdentity {
+    bool made;
+    bool refused;
+    GUID guid;
+};
+IconIdentity g_identity;
+
+// Ours, for the icon's identity: a name-based UUID of the upper-cased full
+// path within it. Two copies in two folders get two identities.
+const Uuid kIconNamespace = {
+    {0x5c, 0x1e, 0x8a, 0x47, 0x3b, 0x90, 0x4d, 0x2e, 0x9f, 0x61, 0x0a, 0xd4, 0x72, 0xc3, 0x15, 0xb8}};
+
+GUID guidOf(const Uuid& uuid)
 {
-    NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    const uint8_t* b = uuid.bytes;
+    GUID guid;
+    guid.Data1 = static_cast<unsigned long>(b[0]) << 24 | static_cast<unsigned long>(b[1]) << 16 |
+                 static_cast<unsigned long>(b[2]) << 8 | b[3];
+    guid.Data2 = static_cast<unsigned short>(b[4] << 8 | b[5]);
+    guid.Data3 = static_cast<unsigned short>(b[6] << 8 | b[7]);
+    for (int i = 0; i < 8; ++i)
+        guid.Data4[i] = b[8 + i];
+    return guid;
+}
+
+const IconIdentity& iconIdentity()
+{
+    if (!g_identity.made) {
+        g_identity.made = true;
+        wchar_t path[MAX_PATH * 2] = L"";
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+        CharUpperBuffW(path, length);
+        g_identity.guid = guidOf(nameBasedUuid(kIconNamespace, reinterpret_cast<const uint8_t*>(path),
+                                               length * sizeof(wchar_t)));
+    }
+    return g_identity;
+}
+
+NOTIFYICONDATAW notifyRecord(LinkState state)
+{
+    NOTIFYICONDATAW record = {};
+    record.cbSize = NOTIFYICONDATAW_V3_SIZE;
     record.hWnd = g_app.mainWindow;
     record.uID = static_cast<UINT>(linkStateIconId(state));
+    const IconIdentity& identity = iconIdentity();
+    if (!identity.refused) {
+        record.uFlags = NIF_GUID;
+        record.guidItem = identity.guid;
+    }
     return record;
+}
+
+// Where the shell refuses the icon with its GUID, it is offered once more
+// without, and the GUID is given up for good.
+BOOL addWithIdentity(NOTIFYICONDATAW& record)
+{
+    if (g_notifyIcon(NIM_ADD, &record) || (record.uFlags & NIF_GUID) == 0)
+        return TRUE;
+    g_identity.refused = true;
+    record.uFlags &= ~NIF_GUID;
+    record.guidItem = GUID();
+    return g_notifyIcon(NIM_ADD, &record);
 }
 
 HICON loadStateIcon(LinkState state)
@@ -39,43 +108,59 @@ HICON loadStateIcon(LinkState state)
 // scale changes. The user interface thread's alone.
 HICON g_trayIcons[2];
 
+FARPROC controlsFunction(const char* name)
+{
+    const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    return controls != nullptr ? GetProcAddress(controls, name) : nullptr;
+}
+
+// At the small-icon size of the task bar's monitor, where Windows can tell
+// it (a laptop at 150 % docked to a monitor at 100 %); else at the system's
+// small-icon size. From Vista on: the image made for the size, not one
+// scaled from another.
 HICON loadTrayIconImage(LinkState state)
 {
-    // From Vista on: the image made for the size, not one scaled from another.
     typedef HRESULT(WINAPI * LoadIconMetricFunction)(HINSTANCE, PCWSTR, int, HICON*);
-    const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    typedef HRESULT(WINAPI * LoadIconWithScaleDownFunction)(HINSTANCE, PCWSTR, int, int, HICON*);
     const LoadIconMetricFunction loadIconMetric =
-        controls != nullptr ? reinterpret_cast<LoadIconMetricFunction>(
-                                  reinterpret_cast<void*>(GetProcAddress(controls, "LoadIconMetric")))
-                            : nullptr;
+        reinterpret_cast<LoadIconMetricFunction>(reinterpret_cast<void*>(controlsFunction("LoadIconMetric")));
+    const LoadIconWithScaleDownFunction loadScaledDown = reinterpret_cast<LoadIconWithScaleDownFunction>(
+        reinterpret_cast<void*>(controlsFunction("LoadIconWithScaleDown")));
+    const PCWSTR name = MAKEINTRESOURCEW(linkStateIconId(state));
     HICON icon = nullptr;
-    if (loadIconMetric != nullptr &&
-        SUCCEEDED(loadIconMetric(g_app.instance, MAKEINTRESOURCEW(linkStateIconId(state)), 0 /* LIM_SMALL */, &icon)))
+    const UINT dpi = taskbarDpi();
+    if (dpi != 0 && loadScaledDown != nullptr) {
+        const int size = systemMetricForDpi(SM_CXSMICON, dpi);
+        if (SUCCEEDED(loadScaledDown(g_app.instance, name, size, size, &icon)))
+            return icon;
+    }
+    if (loadIconMetric != nullptr && SUCCEEDED(loadIconMetric(g_app.instance, name, 0 /* LIM_SMALL */, &icon)))
         return icon;
     return static_cast<HICON>(LoadImageA(g_app.instance, MAKEINTRESOURCEA(linkStateIconId(state)), IMAGE_ICON,
                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
 }
 
-// "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale writes them.
-void formatShownSince(char (&since)[kTipSize])
+// "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale
+// writes them, in its own letters whatever the code page.
+void formatShownSince(wchar_t (&since)[kTipSize])
 {
     LocalTime began, now;
     SYSTEMTIME beganLocal, nowLocal;
     localTimeOf(g_app.shownSince, began, beganLocal);
     localTimeOf(utcNow(), now, nowLocal);
-    char clock[kTipSize] = "", date[kTipSize] = "";
-    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &beganLocal, nullptr, clock, sizeof clock);
-    GetDateFormatA(LOCALE_USER_DEFAULT, 0, &beganLocal, "d MMM", date, sizeof date);
+    wchar_t clock[kTipSize] = L"", date[kTipSize] = L"";
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &beganLocal, nullptr, clock, kTipSize);
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &beganLocal, L"d MMM", date, kTipSize);
     const bool today = began.year == now.year && began.month == now.month && began.day == now.day;
     formatSince(since, sizeof since, today, date, clock);
 }
 
 // The state's text, and on a second line where the break is and when the
 // state (or the cause) shown began, once that is known.
-void formatStateTip(char (&tip)[kTipSize], LinkState state)
+void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state)
 {
     const bool shown = state == g_app.shownState;
-    char since[kTipSize] = "";
+    wchar_t since[kTipSize] = L"";
     if (shown && g_app.shownSince != 0)
         formatShownSince(since);
     const BreakCause cause = shown && state == Broken ? g_app.shownCause : NoCause;
@@ -95,20 +180,33 @@ void setWindowIcons(LinkState state)
 
 void addTrayIcon(LinkState state)
 {
-    NOTIFYICONDATAA record = notifyRecord(state);
-    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    NOTIFYICONDATAW record = notifyRecord(state);
+    record.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = trayIcon(state);
     formatStateTip(g_shownTip, state);
-    lstrcpynA(record.szTip, g_shownTip, sizeof record.szTip);
+    copyText(record.szTip, g_shownTip);
     setWindowIcons(state);
-    Shell_NotifyIconA(NIM_ADD, &record);
+    if (addWithIdentity(record)) {
+        iconTaken(g_iconRetry);
+        KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
+    } else if (iconRefused(g_iconRetry, GetTickCount())) {
+        SetTimer(g_app.mainWindow, kTrayIconRetryTimer, kIconRetryMs, nullptr);
+    } else {
+        KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
+    }
+}
+
+void retryTrayIcon()
+{
+    if (g_iconRetry.retrying)  // not a tick queued before the icon was taken
+        addTrayIcon(g_app.shownState);
 }
 
 void removeTrayIcon(LinkState state)
 {
-    NOTIFYICONDATAA record = notifyRecord(state);
-    Shell_NotifyIconA(NIM_DELETE, &record);
+    NOTIFYICONDATAW record = notifyRecord(state);
+    g_notifyIcon(NIM_DELETE, &record);
 }
 
 void swapTrayIcon(LinkState from, LinkState to)
@@ -119,15 +217,15 @@ void swapTrayIcon(LinkState from, LinkState to)
 
 void refreshTrayTip()
 {
-    char tip[kTipSize];
+    wchar_t tip[kTipSize];
     formatStateTip(tip, g_app.shownState);
-    if (lstrcmpA(tip, g_shownTip) == 0)
+    if (lstrcmpW(tip, g_shownTip) == 0)
         return;
-    lstrcpynA(g_shownTip, tip, sizeof g_shownTip);
-    NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
-    record.uFlags = NIF_TIP;
-    lstrcpynA(record.szTip, tip, sizeof record.szTip);
-    Shell_NotifyIconA(NIM_MODIFY, &record);
+    copyText(g_shownTip, tip);
+    NOTIFYICONDATAW record = notifyRecord(g_app.shownState);
+    record.uFlags |= NIF_TIP;
+    copyText(record.szTip, tip);
+    g_notifyIcon(NIM_MODIFY, &record);
 }
 
 HICON trayIcon(LinkState state)
@@ -145,8 +243,8 @@ void reloadTrayIcons()
             DestroyIcon(icon);
         icon = nullptr;
     }
-    NOTIFYICONDATAA record = notifyRecord(g_app.shownState);
-    record.uFlags = NIF_ICON;
+    NOTIFYICONDATAW record = notifyRecord(g_app.shownState);
+    record.uFlags |= NIF_ICON;
     record.hIcon = trayIcon(g_app.shownState);
-    Shell_NotifyIconA(NIM_MODIFY, &record);
+    g_notifyIcon(NIM_MODIFY, &record);
 }

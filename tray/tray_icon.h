@@ -2,11 +2,19 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "core/link_state.h"
 
+// The main window's timer that offers a refused icon again.
+enum : UINT_PTR { kTrayIconRetryTimer = 2 };
+
 // Shows the icon of a state with its tip, and gives both windows its icon.
+// Where the shell refuses it (not ready yet on a slow logon), the main
+// window's timer offers it again every 2 s, for up to 2 minutes.
 void addTrayIcon(LinkState state);
+// The timer's tick: the icon of the state shown, offered again.
+void retryTrayIcon();
 // Removes the icon of a state; no effect when that state's icon is not shown.
 void removeTrayIcon(LinkState state);
 void setWindowIcons(LinkState state);
@@ -18,8 +26,11 @@ void swapTrayIcon(LinkState from, LinkState to);
 void refreshTrayTip();
 
 // The icon handed to the shell for a state: the size of a small icon at the
-// display's scale (20 px at 125 %, 24 at 150 %).
+// task bar's scale (20 px at 125 %, 24 at 150 %).
 HICON trayIcon(LinkState state);
 // Loads the icons again at the display's new scale and gives the shell the
 // one shown.
 void reloadTrayIcons();
+
+// The shell's call, which tests replace to see and refuse what is asked.
+extern BOOL(WINAPI* g_notifyIcon)(DWORD message, PNOTIFYICONDATAW record);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "history/history_text.h"
@@ -101,52 +102,57 @@ TEST(LogRow, RotationKeepsTheFileWithinOneMebibyte)
 
 TEST(Tip, StateTextThenCauseAndSinceOnASecondLine)
 {
-    char since[48];
-    formatSince(since, sizeof since, true, "5 Dec", "16:05");
-    EXPECT_STREQ(since, "since 16:05");
-    formatSince(since, sizeof since, false, "5 Dec", "16:05");
-    EXPECT_STREQ(since, "since 5 Dec 16:05");
+    wchar_t since[48];
+    formatSince(since, 48, true, L"5 Dec", L"16:05");
+    EXPECT_STREQ(since, L"since 16:05");
+    formatSince(since, 48, false, L"5 Dec", L"16:05");
+    EXPECT_STREQ(since, L"since 5 Dec 16:05");
 
-    char tip[kTipSize];
+    wchar_t tip[kTipSize];
     formatTip(tip, "Internet connection is broken.", "", since);
-    EXPECT_STREQ(tip, "Internet connection is broken.\nsince 5 Dec 16:05");
-    formatTip(tip, "Internet connection is established.", "", "");
-    EXPECT_STREQ(tip, "Internet connection is established.");
+    EXPECT_STREQ(tip, L"Internet connection is broken.\nsince 5 Dec 16:05");
+    formatTip(tip, "Internet connection is established.", "", L"");
+    EXPECT_STREQ(tip, L"Internet connection is established.");
     formatTip(tip, linkStateText(Broken), breakCauseText(ProviderDown), since);
-    EXPECT_STREQ(tip, "Internet connection is broken.\nThe router answers; the internet beyond it does not, "
-                      "since 5 Dec 16:05");
-    formatTip(tip, linkStateText(Broken), breakCauseText(NamesUnanswered), "");
-    EXPECT_STREQ(tip, "Internet connection is broken.\nNames are not being answered (DNS)");
+    EXPECT_STREQ(tip, L"Internet connection is broken.\nThe router answers; the internet beyond it does not, "
+                      L"since 5 Dec 16:05");
+    formatTip(tip, linkStateText(Broken), breakCauseText(NamesUnanswered), L"");
+    EXPECT_STREQ(tip, L"Internet connection is broken.\nNames are not being answered (DNS)");
+    // A Polish date, as GetDateFormatW writes it: every letter intact.
+    formatSince(since, 48, false, L"5 pa\u017a", L"16:05");
+    formatTip(tip, linkStateText(Connected), "", since);
+    EXPECT_STREQ(tip, L"Internet connection is established.\nsince 5 pa\u017a 16:05");
 }
 
 TEST(Tip, CutToItsHundredAndTwentyEightCharacters)
 {
-    char tip[kTipSize];
-    const std::string state = "Internet connection is established.";  // 35 characters
-    const std::string since = "since " + std::string(100, 'x');
-    formatTip(tip, state.c_str(), "", since.c_str());
-    EXPECT_EQ(std::strlen(tip), 127u);
-    EXPECT_EQ(std::string(tip), state + "\n" + since.substr(0, 127 - 36));
+    wchar_t tip[kTipSize];
+    const std::wstring state = L"Internet connection is established.";  // 35 characters
+    const std::wstring since = L"since " + std::wstring(100, L'x');
+    formatTip(tip, "Internet connection is established.", "", since.c_str());
+    EXPECT_EQ(std::wcslen(tip), 127u);
+    EXPECT_EQ(std::wstring(tip), state + L"\n" + since.substr(0, 127 - 36));
 
     const std::string longState(126, 's');  // room for the line break, not for one more character
-    formatTip(tip, longState.c_str(), "", "since 9:00");
-    EXPECT_EQ(std::string(tip), longState);
+    formatTip(tip, longState.c_str(), "", L"since 9:00");
+    EXPECT_EQ(std::wstring(tip), std::wstring(126, L's'));
     const std::string tooLong(150, 's');
-    formatTip(tip, tooLong.c_str(), "", "since 9:00");
-    EXPECT_EQ(std::string(tip), tooLong.substr(0, 127));
+    formatTip(tip, tooLong.c_str(), "", L"since 9:00");
+    EXPECT_EQ(std::wstring(tip), std::wstring(127, L's'));
 
     // A since that does not fit whole after the cause is left out.
     const std::string cause = breakCauseText(ProviderDown);
-    const std::string longSince = "since " + std::string(40, 'd') + " 16:05";
+    const std::wstring broken = L"Internet connection is broken.\n" + std::wstring(cause.begin(), cause.end());
+    const std::wstring longSince = L"since " + std::wstring(40, L'd') + L" 16:05";
     formatTip(tip, linkStateText(Broken), cause.c_str(), longSince.c_str());
-    EXPECT_EQ(std::string(tip), std::string(linkStateText(Broken)) + "\n" + cause);
+    EXPECT_EQ(std::wstring(tip), broken);
     // Whole after the cause where it fits with its NUL, and not a character more.
-    const std::string head = std::string(linkStateText(Broken)) + "\n" + cause + ", ";
-    const std::string fits = "since " + std::string(127 - head.size() - 6, 'd');
+    const std::wstring head = broken + L", ";
+    const std::wstring fits = L"since " + std::wstring(127 - head.size() - 6, L'd');
     formatTip(tip, linkStateText(Broken), cause.c_str(), fits.c_str());
-    EXPECT_EQ(std::string(tip), head + fits);
-    formatTip(tip, linkStateText(Broken), cause.c_str(), (fits + "d").c_str());
-    EXPECT_EQ(std::string(tip), std::string(linkStateText(Broken)) + "\n" + cause) << "128 characters";
+    EXPECT_EQ(std::wstring(tip), head + fits);
+    formatTip(tip, linkStateText(Broken), cause.c_str(), (fits + L"d").c_str());
+    EXPECT_EQ(std::wstring(tip), broken) << "128 characters";
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/link_state.h"
+#include "core/name_uuid.h"
 #include "tray/countdown.h"
 #include "tray/hide_times.h"
+#include "tray/icon_retry.h"
+#include "tray/quiet_hours.h"
 
 namespace {
 
@@ -60,6 +65,72 @@ TEST(Countdown, HidesOnTheNthTick)
     int negative = -3;
     EXPECT_FALSE(countdownTick(negative));
     EXPECT_EQ(negative, -3);
+}
+
+TEST(IconRetry, EveryTwoSecondsForTwoMinutesFromTheFirstRefusalThenAgainOnANewOne)
+{
+    IconRetry retry = {};
+    uint32_t now = 0xFFFFF000u;  // across the clock's wrap
+    int retries = 0;
+    while (iconRefused(retry, now)) {
+        now += kIconRetryMs;
+        ++retries;
+    }
+    EXPECT_EQ(retries, 60) << "the last try 120 s after the first refusal";
+    EXPECT_TRUE(iconRefused(retry, now + 60000)) << "a new task bar refusing starts again";
+    iconTaken(retry);
+    EXPECT_TRUE(iconRefused(retry, now + 300000)) << "and so does a refusal after the icon was taken";
+    EXPECT_TRUE(iconRefused(retry, now + 300000 + 118000));
+    EXPECT_FALSE(iconRefused(retry, now + 300000 + 120000));
+}
+
+std::string written(const Uuid& uuid)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text += '-';
+        text += digits[uuid.bytes[i] >> 4];
+        text += digits[uuid.bytes[i] & 15];
+    }
+    return text;
+}
+
+TEST(NameUuid, VersionFiveAsPublishedStableAndOnePerName)
+{
+    // The DNS namespace of RFC 4122 and a name whose UUID others publish.
+    const Uuid dns = {{0x6b, 0xa7, 0xb8, 0x10, 0x9d, 0xad, 0x11, 0xd1, 0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8}};
+    const std::string name = "www.example.com";
+    const auto of = [&](const std::string& n) {
+        return written(nameBasedUuid(dns, reinterpret_cast<const uint8_t*>(n.data()), n.size()));
+    };
+    EXPECT_EQ(of(name), "2ed6657d-e927-568b-95e1-2665a8aea6a2");
+    EXPECT_EQ(of(name), of(name));
+    EXPECT_NE(of("C:\\A\\LINTORA.EXE"), of("C:\\B\\LINTORA.EXE"));
+    const std::string longPath(300, 'x');  // more than one block of the hash
+    EXPECT_NE(of(longPath), of(longPath + "y"));
+}
+
+// Changes told (T) or held (-) over a scripted run of what Windows says of
+// the user; at the end of the quiet, whether the window tells the state then.
+TEST(QuietHours, PresentingPlayingAndQuietTimeHoldTheWindowItTellsWhatStandsAfter)
+{
+    for (int state = kUserNotPresent; state <= kUserRunningApp; ++state)
+        EXPECT_EQ(userWantsQuiet(state), state == kUserBusy || state == kUserFullScreenD3D ||
+                                             state == kUserPresenting || state == kUserQuietTime)
+            << state;
+    EXPECT_FALSE(userWantsQuiet(0)) << "an answer not understood";
+
+    PopupHold hold = {};
+    EXPECT_TRUE(tellNow(hold, false, Connected));
+    EXPECT_FALSE(tellNow(hold, true, Connected));  // Connected -> Broken during a slide show
+    EXPECT_FALSE(tellNow(hold, true, Broken));     // and back
+    EXPECT_FALSE(tellAfterQuiet(hold, Connected)) << "back where it was: nothing to tell";
+    EXPECT_FALSE(tellNow(hold, true, Connected));
+    EXPECT_TRUE(tellAfterQuiet(hold, Broken)) << "Broken stands after the quiet";
+    EXPECT_FALSE(tellAfterQuiet(hold, Connected)) << "told once";
+    EXPECT_TRUE(tellNow(hold, false, Broken));
 }
 
 } // namespace

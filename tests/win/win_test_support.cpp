@@ -95,13 +95,13 @@ void TrayTestBase::setUpTray()
     folder = makeScratchFolder();
     configPath = folder + "\\config.ini";
     resetAppState(configPath);
-    WNDCLASSEXA windowClass = {};
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = mainWindowProc;
     windowClass.hInstance = g_app.instance;
-    windowClass.lpszClassName = "LintoraTestMain";
-    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
-    g_app.mainWindow = CreateWindowExA(0, "LintoraTestMain", "LintoraTestMain", WS_OVERLAPPEDWINDOW,
+    windowClass.lpszClassName = L"LintoraTestMain";
+    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+    g_app.mainWindow = CreateWindowExW(0, L"LintoraTestMain", L"LintoraTestMain", WS_OVERLAPPEDWINDOW,
                                        CW_USEDEFAULT, CW_USEDEFAULT, 544, 375, nullptr, nullptr,
                                        g_app.instance, nullptr);
 }

@@ -1,0 +1,127 @@
+// The notification icon as the shell is asked for it: every call recorded by
+// a stand-in for Shell_NotifyIconW, which can refuse.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "tray/tray_icon.h"
+#include "tray/tray_menu.h"
+#include "win_test_support.h"
+
+namespace {
+
+struct Call {
+    DWORD message;
+    UINT id;
+    bool withGuid;
+    GUID guid;
+    DWORD size;
+    std::wstring tip;
+};
+
+std::vector<Call> g_calls;
+int g_refusals;          // NIM_ADDs still to refuse
+bool g_refuseGuid;       // refuse every NIM_ADD that carries a GUID
+
+BOOL WINAPI recordNotifyIcon(DWORD message, PNOTIFYICONDATAW record)
+{
+    const bool withGuid = (record->uFlags & NIF_GUID) != 0;
+    g_calls.push_back({message, record->uID, withGuid, record->guidItem, record->cbSize,
+                       (record->uFlags & NIF_TIP) ? record->szTip : L""});
+    if (message != NIM_ADD)
+        return TRUE;
+    if (g_refuseGuid && withGuid)
+        return FALSE;
+    if (g_refusals > 0) {
+        --g_refusals;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class TrayIconTest : public ::testing::Test, public TrayTestBase {
+protected:
+    void SetUp() override
+    {
+        setUpTray();
+        g_calls.clear();
+        g_refusals = 0;
+        g_refuseGuid = false;
+        g_notifyIcon = recordNotifyIcon;
+    }
+    void TearDown() override
+    {
+        g_notifyIcon = Shell_NotifyIconW;
+        tearDownTray();
+    }
+    void state(LinkState s, LPARAM flags = 0) { SendMessageA(g_app.mainWindow, WM_LINKSTATE, s, flags); }
+    void retryTick() { SendMessageA(g_app.mainWindow, WM_TIMER, kTrayIconRetryTimer, 0); }
+    std::vector<Call> adds()
+    {
+        std::vector<Call> found;
+        for (const Call& c : g_calls)
+            if (c.message == NIM_ADD)
+                found.push_back(c);
+        return found;
+    }
+};
+
+TEST_F(TrayIconTest, OneGuidForBothStatesRemovedAndAddedAgainOnAChange)
+{
+    addTrayIcon(Broken);
+    state(Connected, kLinkStateFirst);
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[0].message, DWORD(NIM_ADD));
+    EXPECT_EQ(g_calls[0].id, 101u);
+    EXPECT_EQ(g_calls[0].size, DWORD(NOTIFYICONDATAW_V3_SIZE));
+    EXPECT_EQ(g_calls[1].message, DWORD(NIM_DELETE));
+    EXPECT_EQ(g_calls[2].message, DWORD(NIM_ADD));
+    EXPECT_EQ(g_calls[2].id, 102u);
+    for (const Call& c : g_calls) {
+        EXPECT_TRUE(c.withGuid);
+        EXPECT_TRUE(IsEqualGUID(c.guid, g_calls[0].guid)) << "one identity, whichever state";
+    }
+    EXPECT_EQ(g_calls[2].tip.rfind(L"Internet connection is established.\nsince ", 0), 0u);
+    const GUID none = {};
+    EXPECT_FALSE(IsEqualGUID(g_calls[0].guid, none));
+}
+
+TEST_F(TrayIconTest, ARefusedGuidFallsBackToTheIdsAndARefusedIconIsOfferedAgain)
+{
+    g_refuseGuid = true;
+    g_refusals = 1;  // and the shell not ready at the first try
+    addTrayIcon(Broken);
+    ASSERT_EQ(adds().size(), 2u) << "with the GUID, then without";
+    EXPECT_TRUE(adds()[0].withGuid);
+    EXPECT_FALSE(adds()[1].withGuid);
+    retryTick();
+    ASSERT_EQ(adds().size(), 3u);
+    EXPECT_FALSE(adds()[2].withGuid) << "the GUID given up for good";
+    EXPECT_EQ(adds()[2].id, 101u);
+    retryTick();  // a tick already queued when the timer was killed
+    EXPECT_EQ(adds().size(), 3u) << "the icon is there: not added twice";
+    MSG message;
+    Sleep(2500);
+    EXPECT_FALSE(PeekMessageA(&message, g_app.mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE))
+        << "no more tries once the icon was taken";
+}
+
+TEST_F(TrayIconTest, AStateChangeAfterExitBeganChangesNothing)
+{
+    buildTrayMenu();
+    addTrayIcon(Broken);
+    state(Connected, kLinkStateFirst);
+    const std::string log = readWholeFile(folder + "\\connection-log.csv");
+    g_calls.clear();
+    SendMessageA(g_app.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    const size_t removals = g_calls.size();
+    state(Broken);
+    SendMessageA(g_app.mainWindow, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(g_calls.size(), removals) << "no icon after Exit";
+    EXPECT_EQ(g_app.shownState, Connected);
+    EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), log) << "no row after Exit's";
+}
+
+} // namespace
