@@ -142,32 +142,33 @@ HICON loadTrayIconImage(LinkState state)
 
 // "since 16:05" today, "since 5 Dec 16:05" before, as the user's locale
 // writes them, in its own letters whatever the code page.
-void formatShownSince(wchar_t (&since)[kTipSize])
+void formatShownSince(wchar_t (&since)[kTipSize], LCID locale)
 {
     LocalTime began, now;
     SYSTEMTIME beganLocal, nowLocal;
     localTimeOf(g_app.shownSince, began, beganLocal);
     localTimeOf(utcNow(), now, nowLocal);
     wchar_t clock[kTipSize] = L"", date[kTipSize] = L"";
-    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &beganLocal, nullptr, clock, kTipSize);
-    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &beganLocal, L"d MMM", date, kTipSize);
+    GetTimeFormatW(locale, TIME_NOSECONDS, &beganLocal, nullptr, clock, kTipSize);
+    GetDateFormatW(locale, 0, &beganLocal, L"d MMM", date, kTipSize);
     const bool today = began.year == now.year && began.month == now.month && began.day == now.day;
     formatSince(since, sizeof since, today, date, clock);
 }
 
+
+} // namespace
+
 // The state's text, and on a second line where the break is and when the
 // state (or the cause) shown began, once that is known.
-void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state)
+void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale)
 {
     const bool shown = state == g_app.shownState;
     wchar_t since[kTipSize] = L"";
     if (shown && g_app.shownSince != 0)
-        formatShownSince(since);
+        formatShownSince(since, locale);
     const BreakCause cause = shown && state == Broken ? g_app.shownCause : NoCause;
     formatTip(tip, linkStateText(state), breakCauseText(cause), since);
 }
-
-} // namespace
 
 void setWindowIcons(LinkState state)
 {
@@ -184,7 +185,7 @@ void addTrayIcon(LinkState state)
     record.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = trayIcon(state);
-    formatStateTip(g_shownTip, state);
+    formatStateTip(g_shownTip, state, LOCALE_USER_DEFAULT);
     copyText(record.szTip, g_shownTip);
     setWindowIcons(state);
     if (addWithIdentity(record)) {
@@ -218,7 +219,7 @@ void swapTrayIcon(LinkState from, LinkState to)
 void refreshTrayTip()
 {
     wchar_t tip[kTipSize];
-    formatStateTip(tip, g_app.shownState);
+    formatStateTip(tip, g_app.shownState, LOCALE_USER_DEFAULT);
     if (lstrcmpW(tip, g_shownTip) == 0)
         return;
     copyText(g_shownTip, tip);

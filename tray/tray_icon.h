@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "core/link_state.h"
+#include "history/history_text.h"
 
 // The main window's timer that offers a refused icon again.
 enum : UINT_PTR { kTrayIconRetryTimer = 2 };
@@ -21,6 +22,10 @@ void setWindowIcons(LinkState state);
 
 // Shows a new state: the old icon goes, the new one comes.
 void swapTrayIcon(LinkState from, LinkState to);
+
+// The tip of a state: its text, and on a second line where the break is and
+// since when, in that locale's words (the user's, where the program asks).
+void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale);
 
 // Brings the tip of the icon shown up to date (its "since" line), when it changed.
 void refreshTrayTip();

@@ -124,4 +124,26 @@ TEST_F(TrayIconTest, AStateChangeAfterExitBeganChangesNothing)
     EXPECT_EQ(readWholeFile(folder + "\\connection-log.csv"), log) << "no row after Exit's";
 }
 
+// A Polish date format: the tip keeps its letters, whatever the code page.
+TEST_F(TrayIconTest, TheTipsDateInAPolishLocaleStaysIntact)
+{
+    SYSTEMTIME october = {};
+    october.wYear = 2025;
+    october.wMonth = 10;
+    october.wDay = 5;
+    october.wHour = 12;
+    FILETIME began;
+    SystemTimeToFileTime(&october, &began);
+    g_app.shownState = Connected;
+    g_app.shownSince = (ULONGLONG(began.dwHighDateTime) << 32) | began.dwLowDateTime;
+    wchar_t tip[kTipSize];
+    formatStateTip(tip, Connected, MAKELCID(MAKELANGID(LANG_POLISH, SUBLANG_DEFAULT), SORT_DEFAULT));
+    const std::wstring text = tip;
+    EXPECT_EQ(text.rfind(L"Internet connection is established.\nsince 5 pa\u017a ", 0), 0u)
+        << "the tip has " << text.size() << " characters";
+    addTrayIcon(Connected);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_NE(g_calls.back().tip.find(L"since "), std::wstring::npos);
+}
+
 } // namespace
