@@ -4,8 +4,8 @@
 # to the shell must have the system's small-icon size at that scale (the
 # system sees the program as DPI-aware: its small icon grows with the scale),
 # and the status window must grow with the scale, drawn at it rather than
-# stretched. With LINTORA_SHOTS and a display, the window at 150 % is kept
-# as status-window-150.png there.
+# stretched. With LINTORA_SHOTS and a display, the window at 150 % and 200 %
+# is kept as status-window-150.png and status-window-200.png there.
 # Usage: dpi_test.sh TRAY_ICON_CHECK_EXE   (LINTORA_WINE: the loader;
 # WINEPREFIX: the prefix copied for each scale)
 set -uo pipefail
@@ -25,14 +25,14 @@ for dpi in 96 144 192; do
     "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
     "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
     timeout 20 wineserver -w
-    if [ -n "${LINTORA_SHOTS:-}" ] && [ -n "${DISPLAY:-}" ] && [ "$dpi" = 144 ]; then
+    if [ -n "${LINTORA_SHOTS:-}" ] && [ -n "${DISPLAY:-}" ] && [ "$dpi" != 96 ]; then
         "$wine" "$exe" 20 >"$work/out" 2>/dev/null &  # no pipe: each line as it is printed
         for _ in $(seq 60); do grep -q '^status=' "$work/out" && break; sleep 0.5; done
         sleep 4  # the desktop and the window drawn
         read -r x y w h < <(tr -d '\r' <"$work/out" | sed -n 's/^status=//p')
         import -window root "$work/shot.png" &&
             convert "$work/shot.png" -crop $((w + 20))x$((h + 20))+$((x - 10))+$((y - 10)) +repage \
-                "$LINTORA_SHOTS/status-window-150.png"
+                "$LINTORA_SHOTS/status-window-$((dpi * 100 / 96)).png"
         wait
     else
         "$wine" "$exe" 2>/dev/null | tr -d '\r' >"$work/out"
