@@ -87,15 +87,21 @@ NOTIFYICONDATAW notifyRecord(LinkState state)
 }
 
 // Where the shell refuses the icon with its GUID, it is offered once more
-// without, and the GUID is given up for good.
-BOOL addWithIdentity(NOTIFYICONDATAW& record)
+// without; taken so, the GUID is given up for good. Refused both ways, the
+// shell is not ready yet, and the GUID is offered again with the icon.
+BOOL addWithIdentity(const NOTIFYICONDATAW& record)
 {
-    if (g_notifyIcon(NIM_ADD, &record) || (record.uFlags & NIF_GUID) == 0)
+    NOTIFYICONDATAW offered = record;
+    if (g_notifyIcon(NIM_ADD, &offered))
         return TRUE;
+    if ((record.uFlags & NIF_GUID) == 0)
+        return FALSE;
+    offered.uFlags &= ~NIF_GUID;
+    offered.guidItem = GUID();
+    if (!g_notifyIcon(NIM_ADD, &offered))
+        return FALSE;
     g_identity.refused = true;
-    record.uFlags &= ~NIF_GUID;
-    record.guidItem = GUID();
-    return g_notifyIcon(NIM_ADD, &record);
+    return TRUE;
 }
 
 HICON loadStateIcon(LinkState state)

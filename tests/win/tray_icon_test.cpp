@@ -88,17 +88,14 @@ TEST_F(TrayIconTest, OneGuidForBothStatesRemovedAndAddedAgainOnAChange)
     EXPECT_FALSE(IsEqualGUID(g_calls[0].guid, none));
 }
 
-TEST_F(TrayIconTest, ARefusedGuidFallsBackToTheIdsAndARefusedIconIsOfferedAgain)
+TEST_F(TrayIconTest, AnIconTheShellIsNotReadyForIsOfferedAgainWithItsGuid)
 {
-    g_refuseGuid = true;
-    g_refusals = 1;  // and the shell not ready at the first try
+    g_refusals = 2;  // with the GUID and without: no shell yet
     addTrayIcon(Broken);
-    ASSERT_EQ(adds().size(), 2u) << "with the GUID, then without";
-    EXPECT_TRUE(adds()[0].withGuid);
-    EXPECT_FALSE(adds()[1].withGuid);
+    ASSERT_EQ(adds().size(), 2u);
     retryTick();
     ASSERT_EQ(adds().size(), 3u);
-    EXPECT_FALSE(adds()[2].withGuid) << "the GUID given up for good";
+    EXPECT_TRUE(adds()[2].withGuid) << "the GUID kept";
     EXPECT_EQ(adds()[2].id, 101u);
     retryTick();  // a tick already queued when the timer was killed
     EXPECT_EQ(adds().size(), 3u) << "the icon is there: not added twice";
@@ -106,6 +103,19 @@ TEST_F(TrayIconTest, ARefusedGuidFallsBackToTheIdsAndARefusedIconIsOfferedAgain)
     Sleep(2500);
     EXPECT_FALSE(PeekMessageA(&message, g_app.mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE))
         << "no more tries once the icon was taken";
+}
+
+TEST_F(TrayIconTest, AGuidTheShellRefusesIsGivenUpForTheIds)
+{
+    g_refuseGuid = true;
+    addTrayIcon(Broken);
+    ASSERT_EQ(adds().size(), 2u) << "with the GUID, then without";
+    EXPECT_TRUE(adds()[0].withGuid);
+    EXPECT_FALSE(adds()[1].withGuid);
+    state(Connected, kLinkStateFirst);
+    ASSERT_EQ(adds().size(), 3u);
+    EXPECT_FALSE(adds()[2].withGuid) << "given up for good";
+    EXPECT_EQ(adds()[2].id, 102u);
 }
 
 TEST_F(TrayIconTest, AStateChangeAfterExitBeganChangesNothing)
