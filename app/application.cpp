@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/system_library.h"
 #include "core/text.h"
+#include "history/connection_log.h"
 #include "monitor/monitor_thread.h"
 #include "settings/config_file.h"
 #include "tray/main_window.h"
@@ -49,9 +50,14 @@ HWND createMainWindow()
                            CW_USEDEFAULT, 544, 375, nullptr, nullptr, g_app.instance, nullptr);
 }
 
-// The icon shows Broken until the first probe has said otherwise.
+// The icon shows Broken until the first probe has said otherwise. A last
+// run that ended unseen gets its row first.
 void startMonitor()
 {
+    ULONGLONG endedAt = 0;
+    if (logRunEndedUnseen(endedAt))
+        g_app.notWatchingSince = endedAt;
+    SetTimer(g_app.mainWindow, kLastKnownTimer, kLastKnownEveryMs, nullptr);
     addTrayIcon(Broken);
     g_app.monitorWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     CreateThread(nullptr, 0, monitorLoop, nullptr, 0, nullptr);

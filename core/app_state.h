@@ -36,6 +36,13 @@ struct AppState {
     volatile LONG suspending;
     HANDLE monitorWake;                 // made before the monitor thread starts
     ULONGLONG shownSince;               // when the state (or cause) shown began (UTC, 100 ns since 1601); 0 until the first probe
+    ULONGLONG shownSinceTick;           // the same moment on the monotonic clock (ms), for durations
+    // Since the log's last Not watching row, while nothing is watched (from
+    // the suspend to the first row after the resume, or from the start when
+    // the last run ended unseen): its moment (UTC), and on the monotonic
+    // clock (0 for a moment of an earlier run); 0 while watching.
+    ULONGLONG notWatchingSince;
+    ULONGLONG notWatchingTick;
     bool exiting;                       // Exit has begun: no state is shown any more; UI thread only
 };
 

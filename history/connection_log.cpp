@@ -12,6 +12,7 @@ namespace {
 
 const wchar_t kLogFileName[] = L"connection-log.csv";
 const wchar_t kOldLogFileName[] = L"connection-log.1.csv";
+const wchar_t kLastKnownFileName[] = L"connection-log.running";
 
 // A file beside config.ini; false where there is no settings folder.
 bool pathBesideConfig(wchar_t (&path)[kTextBufferSize], const wchar_t* name)
@@ -139,6 +140,59 @@ void logShownState(LinkState state, BreakCause cause, long long secondsInPreviou
     formatLogRow(row, time, state, secondsInPrevious, cause);
     keepRow(g_kept, row);
     writeKeptRows();
+}
+
+void logNotWatching(NotWatching reason, long long secondsInPrevious, ULONGLONG now)
+{
+    LocalTime time;
+    SYSTEMTIME local;
+    localTimeOf(now, time, local);
+    char row[kLogRowSize];
+    formatNotWatchingRow(row, time, secondsInPrevious, reason);
+    keepRow(g_kept, row);
+    writeKeptRows();
+    wchar_t path[kTextBufferSize];
+    if (pathBesideConfig(path, kLastKnownFileName))
+        DeleteFileW(path);
+}
+
+void noteRunning(long long secondsInState, ULONGLONG now)
+{
+    wchar_t path[kTextBufferSize];
+    if (!pathBesideConfig(path, kLastKnownFileName))
+        return;
+    char text[kLastKnownSize];
+    formatLastKnown(text, now, secondsInState);
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    write(file, text);
+    CloseHandle(file);
+}
+
+bool logRunEndedUnseen(ULONGLONG& endedAt)
+{
+    wchar_t path[kTextBufferSize];
+    if (!pathBesideConfig(path, kLastKnownFileName))
+        return false;
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char text[kLastKnownSize];
+    DWORD read = 0;
+    const bool readWhole = ReadFile(file, text, sizeof text, &read, nullptr) != 0;
+    CloseHandle(file);
+    uint64_t moment = 0;
+    long long seconds = 0;
+    if (!readWhole || !parseLastKnown(text, read, moment, seconds)) {
+        DeleteFileW(path);
+        return false;
+    }
+    logNotWatching(NotWatching::Unknown, seconds, moment);
+    endedAt = moment;
+    return true;
 }
 
 bool logHasKeptRows()

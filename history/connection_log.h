@@ -18,6 +18,21 @@ bool connectionLogPath(wchar_t (&path)[kTextBufferSize]);
 // is kept, with its time, and written before the next one that can be.
 void logShownState(LinkState state, BreakCause cause, long long secondsInPrevious, ULONGLONG utcNow);
 
+// Appends the row that says nothing is watched from now on, and why; the
+// last-known moment is forgotten (the run did not end unseen).
+void logNotWatching(NotWatching reason, long long secondsInPrevious, ULONGLONG utcNow);
+
+// Keeps the moment the program last knew it was running, and how long the
+// state shown had lasted then, in a small file beside the log, rewritten in
+// place: at each row and every 10 minutes (kLastKnownEveryMs) between.
+enum : UINT { kLastKnownEveryMs = 600000 };
+void noteRunning(long long secondsInState, ULONGLONG utcNow);
+
+// At the start: where the last run ended without its Not watching row (a
+// power cut, a crash), writes it for the moment that run last knew it was
+// running, with the reason "unknown". True when it did, with that moment.
+bool logRunEndedUnseen(ULONGLONG& endedAt);
+
 // Whether rows wait to be written; the main window then retries once a minute.
 bool logHasKeptRows();
 // Writes the rows kept, if the file can be written now.

@@ -29,8 +29,10 @@ void appendUtcOffset(char (&row)[kLogRowSize], int minutes)
 
 } // namespace
 
-void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
-                  BreakCause cause)
+namespace {
+
+void formatRow(char (&row)[kLogRowSize], const LocalTime& time, const char* state, long long secondsInPrevious,
+               const char* cause)
 {
     row[0] = '\0';
     appendDecimal(row, time.year);
@@ -45,12 +47,75 @@ void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState sta
     appendText(row, ":");
     appendTwoDigits(row, time.second);
     appendUtcOffset(row, time.utcOffsetMinutes);
-    appendText(row, state == Connected ? ",Connected," : ",Broken,");
+    appendText(row, ",");
+    appendText(row, state);
+    appendText(row, ",");
     if (secondsInPrevious != kNoPreviousState)
         appendDecimal(row, static_cast<long>(secondsInPrevious));
     appendText(row, ",");
-    appendText(row, breakCauseName(cause));
+    appendText(row, cause);
     appendText(row, "\r\n");
+}
+
+const char* const kNotWatchingReasons[] = {"exit", "shutdown", "sleep", "unknown"};
+
+} // namespace
+
+void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
+                  BreakCause cause)
+{
+    formatRow(row, time, state == Connected ? "Connected" : "Broken", secondsInPrevious, breakCauseName(cause));
+}
+
+void formatNotWatchingRow(char (&row)[kLogRowSize], const LocalTime& time, long long secondsInPrevious,
+                          NotWatching reason)
+{
+    formatRow(row, time, "Not watching", secondsInPrevious, kNotWatchingReasons[static_cast<int>(reason)]);
+}
+
+void formatLastKnown(char (&text)[kLastKnownSize], uint64_t utc, long long secondsInState)
+{
+    text[0] = '\0';
+    char digits[24];
+    std::size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + utc % 10);
+        utc /= 10;
+    } while (utc != 0);
+    while (n > 0) {
+        const char digit[2] = {digits[--n], '\0'};
+        appendText(text, digit);
+    }
+    appendText(text, " ");
+    if (secondsInState != kNoPreviousState)
+        appendDecimal(text, static_cast<long>(secondsInState));
+    appendText(text, "\r\n");
+}
+
+bool parseLastKnown(const char* text, std::size_t size, uint64_t& utc, long long& secondsInState)
+{
+    std::size_t at = 0;
+    utc = 0;
+    for (; at < size && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const uint64_t digit = static_cast<uint64_t>(text[at] - '0');
+        if (utc > (UINT64_MAX - digit) / 10)
+            return false;
+        utc = utc * 10 + digit;
+    }
+    if (at == 0 || at >= size || text[at] != ' ')
+        return false;
+    ++at;
+    const std::size_t digitsFrom = at;
+    long long seconds = 0;
+    for (; at < size && text[at] >= '0' && text[at] <= '9'; ++at) {
+        seconds = seconds * 10 + (text[at] - '0');
+        if (seconds > 2147483647LL)
+            return false;
+    }
+    if (at + 2 != size || text[at] != '\r' || text[at + 1] != '\n')
+        return false;
+    secondsInState = at == digitsFrom ? static_cast<long long>(kNoPreviousState) : seconds;
+    return true;
 }
 
 bool startsWithThreeColumnHeader(const char* start, std::size_t size)

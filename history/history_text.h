@@ -33,6 +33,23 @@ extern const char kThreeColumnLogHeader[];
 void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
                   BreakCause cause);
 
+// Why nothing was watched from a moment on: the program ended by Exit, the
+// session ended, the machine went to sleep, or the run ended without a word
+// (a power cut, a crash), found at the next start.
+enum class NotWatching { Exit, Shutdown, Sleep, Unknown };
+
+// "2026-12-07T18:00:00+01:00,Not watching,3600,sleep" and CR LF.
+void formatNotWatchingRow(char (&row)[kLogRowSize], const LocalTime& time, long long secondsInPrevious,
+                          NotWatching reason);
+
+// The moment a run last knew it was running (100 ns units since 1601, UTC),
+// and how long the state shown had lasted then, as the small file beside the
+// log holds them: "MOMENT SECONDS" and CR LF.
+enum : std::size_t { kLastKnownSize = 48 };
+void formatLastKnown(char (&text)[kLastKnownSize], uint64_t utc, long long secondsInState);
+// False for anything else (a file cut short, another program's).
+bool parseLastKnown(const char* text, std::size_t size, uint64_t& utc, long long& secondsInState);
+
 // Whether a file's first bytes are the three-column header.
 bool startsWithThreeColumnHeader(const char* start, std::size_t size);
 

@@ -18,6 +18,14 @@ ULONGLONG utcNow()
     return static_cast<ULONGLONG>(asUnits(now));
 }
 
+ULONGLONG monotonicMs()
+{
+    typedef ULONGLONG(WINAPI * TickCount64Function)();
+    static const TickCount64Function tickCount64 = reinterpret_cast<TickCount64Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
+    return tickCount64 != nullptr ? tickCount64() : GetTickCount();
+}
+
 long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later)
 {
     return later > earlier ? static_cast<long long>((later - earlier) / kUnitsPerSecond) : 0;

@@ -13,6 +13,7 @@ bool noticePowerChange(const MonitorHooks& hooks, MonitorState& state)
         return false;
     state.powerChangesSeen = changes;
     state.resumeGrace = true;
+    state.reportAfterSleep = true;
     state.resumedAtMs = hooks.clockMs(hooks.context);
     return true;
 }
@@ -92,6 +93,7 @@ void report(const MonitorHooks& hooks, MonitorState& state, const Verdict& verdi
     state.shown = verdict.state;
     state.cause = verdict.cause;
     state.nextCause = NoCause;
+    state.reportAfterSleep = false;
 }
 
 // Whether a verdict that differs from what is shown is reported now: a
@@ -168,9 +170,10 @@ MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, Mo
         return state;  // or while the gateway and the web were asked
     if (verdict.state == Broken && state.resumeGrace)
         return state;
-    if (verdict.state == state.shown && verdict.cause == state.cause)
+    const bool same = verdict.state == state.shown && verdict.cause == state.cause;
+    if (same && !state.reportAfterSleep)
         state.nextCause = NoCause;
-    else if (changeStands(verdict, state))
+    else if (state.reportAfterSleep || changeStands(verdict, state))
         report(hooks, state, verdict, false);
     return state;
 }

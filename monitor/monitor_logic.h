@@ -71,6 +71,9 @@ struct MonitorState {
     // Broken result is tried again every 5 s instead of being reported.
     bool resumeGrace;
     uint32_t resumedAtMs;
+    // The first verdict after the machine slept is reported even where it
+    // is the state shown before: the log starts watching again with it.
+    bool reportAfterSleep;
     // The gateway last learned, and whether it answers echo.
     uint32_t gateway;
     GatewayEcho gatewayEcho;
@@ -104,5 +107,6 @@ MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generat
 // certain and reported at once. A first name failure brings the next probe
 // as near as Broken does. The result of a probe during which the machine
 // went to sleep or woke is dropped, and for 30 s after a resume a Broken
-// result is retried every 5 s instead of being reported.
+// result is retried every 5 s instead of being reported. The first verdict
+// reported after a sleep is reported even where nothing changed.
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);

@@ -47,6 +47,14 @@ void onCreate(HWND window)
     letMessageThrough(window, g_taskbarCreatedMessage, findMessageFilterFunctions());
 }
 
+// How long the state shown has lasted, by the monotonic clock: a clock set
+// by hand or by time sync changes nothing; empty before the first state.
+long long secondsInStateShown()
+{
+    return g_app.shownSinceTick != 0 ? static_cast<long long>((monotonicMs() - g_app.shownSinceTick) / 1000)
+                                     : static_cast<long long>(kNoPreviousState);
+}
+
 void openTrayMenu(HWND window)
 {
     refreshTrayMenu();
@@ -102,7 +110,10 @@ void onQuietLook(HWND window)
 
 void onTimer(HWND window, UINT_PTR timer)
 {
-    if (timer == kQuietEndTimer) {
+    if (timer == kLastKnownTimer) {
+        if (g_app.notWatchingSince == 0 && g_app.shownSinceTick != 0)
+            noteRunning(secondsInStateShown(), utcNow());
+    } else if (timer == kQuietEndTimer) {
         onQuietLook(window);
     } else if (timer == kTrayIconRetryTimer) {
         retryTrayIcon();
@@ -112,25 +123,51 @@ void onTimer(HWND window, UINT_PTR timer)
     }
 }
 
+
+// How long the row before lasted: the state shown, or the time nothing was
+// watched since a Not watching row (across runs by the time of day, the only
+// clock they share); empty for the first row of a run that follows none.
+long long secondsInPreviousRow(bool first, ULONGLONG now)
+{
+    if (g_app.notWatchingSince != 0)
+        return g_app.notWatchingTick != 0 ? static_cast<long long>((monotonicMs() - g_app.notWatchingTick) / 1000)
+                                          : wholeSecondsBetween(g_app.notWatchingSince, now);
+    return first ? static_cast<long long>(kNoPreviousState) : secondsInStateShown();
+}
+
 // The row of what is shown now, with how long the row before lasted.
 void logNewlyShown(HWND window, LinkState state, BreakCause cause, bool first)
 {
     const ULONGLONG now = utcNow();
-    logShownState(state, cause, first ? kNoPreviousState : wholeSecondsBetween(g_app.shownSince, now), now);
+    logShownState(state, cause, secondsInPreviousRow(first, now), now);
     scheduleLogRetry(window);
     g_app.shownSince = now;
+    g_app.shownSinceTick = monotonicMs();
+    g_app.notWatchingSince = g_app.notWatchingTick = 0;
     g_app.shownCause = cause;
     showSignInPageItem(cause == SignInPage);
+    noteRunning(0, now);
 }
 
-// Broken stays Broken, the break is found elsewhere: the log, the tip and the
-// status window's text say so, without a sound or raising the window.
-void onBreakCauseChange(HWND window, BreakCause cause)
+// Nothing is watched from now on (Exit, the session's end, sleep): a row says why.
+void logStopWatching(HWND window, NotWatching reason)
 {
-    logNewlyShown(window, Broken, cause, false);
+    const ULONGLONG now = utcNow();
+    logNotWatching(reason, secondsInStateShown(), now);
+    scheduleLogRetry(window);
+    g_app.notWatchingSince = now;
+    g_app.notWatchingTick = monotonicMs();
+}
+
+// The state stays, a new row begins: the break is found elsewhere, or the
+// state found after a sleep is the one shown before it. The log, the tip and
+// the status window's text say so, without a sound or raising the window.
+void onNewRowOfTheStateShown(HWND window, LinkState state, BreakCause cause)
+{
+    logNewlyShown(window, state, cause, false);
     refreshTrayTip();
     char message[kTipSize];
-    formatStatusMessage(message, Broken, cause);
+    formatStatusMessage(message, state, cause);
     setStatusMessage(message);
 }
 
@@ -146,8 +183,8 @@ void onLinkState(HWND window, LinkState state, LPARAM flags)
     const bool first = (flags & kLinkStateFirst) != 0;
     const BreakCause cause = state == Broken ? breakCauseOfFlags(flags) : NoCause;
     if (!first && state == g_app.shownState) {
-        if (cause != g_app.shownCause)
-            onBreakCauseChange(window, cause);
+        if (cause != g_app.shownCause || g_app.notWatchingSince != 0)
+            onNewRowOfTheStateShown(window, state, cause);
         return;
     }
     logNewlyShown(window, state, cause, first);
@@ -176,6 +213,8 @@ void onPowerEvent(WPARAM event)
 {
     if (event != PBT_APMSUSPEND && event != PBT_APMRESUMEAUTOMATIC)
         return;
+    if (event == PBT_APMSUSPEND && g_app.notWatchingSince == 0 && !g_app.exiting)
+        logStopWatching(g_app.mainWindow, NotWatching::Sleep);
     InterlockedExchange(&g_app.suspending, event == PBT_APMSUSPEND);
     InterlockedIncrement(&g_app.powerChanges);
     SetEvent(g_app.monitorWake);
@@ -188,11 +227,23 @@ void onSessionEnding()
     retryKeptRows();
 }
 
+// The session ends: nothing is watched from now on, and nothing more shown.
+void onSessionEnd(HWND window)
+{
+    if (!g_app.exiting && g_app.notWatchingSince == 0)
+        logStopWatching(window, NotWatching::Shutdown);
+    g_app.exiting = true;
+    onSessionEnding();
+}
+
 void exitProgram()
 {
+    if (!g_app.exiting && g_app.notWatchingSince == 0)
+        logStopWatching(g_app.mainWindow, NotWatching::Exit);
     g_app.exiting = true;
     KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
     KillTimer(g_app.mainWindow, kQuietEndTimer);
+    KillTimer(g_app.mainWindow, kLastKnownTimer);
     retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
     removeTrayIcon(Broken);
@@ -272,7 +323,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_ENDSESSION:
         if (wParam)
-            onSessionEnding();
+            onSessionEnd(window);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

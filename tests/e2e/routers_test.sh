@@ -2,7 +2,7 @@
 # Where the break is on networks unlike a plain home router's: a router that
 # never answers echo sent to itself, one whose echoes are lost one in two, a
 # default route with no next hop, a cable pulled in the middle of a probe,
-# and a network gone as the computer goes to sleep.
+# a network gone as the computer goes to sleep, and a run that ends unseen.
 # Read from the log: every row's cause in order, and the echo requests the
 # router had for its own address.
 source "$(dirname "$0")/harness.sh"
@@ -110,16 +110,33 @@ start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" listen "$E2
 check "midprobe: Connected again" wait_until 25 last_state_is Connected
 
 # Going to sleep: the network goes before the program is frozen, and nothing
-# is shown or logged for it; after the resume the network is back.
+# is shown or logged for it but the row that says nothing is watched; after
+# the resume the network is back, and the state found then has its row.
 rows=$(causes)
 peek suspend >/dev/null
+check "asleep: the log says nothing is watched" wait_until 10 causes_are "$rows sleep"
+expect_eq "asleep: as its state" "Not watching" "$(last_row | cut -d' ' -f1,2)"
 sleep 1
 cable pulled
 sleep 12
-expect_eq "asleep: no row for the network gone at sleep" "$rows" "$(causes)"
+expect_eq "asleep: no row for the network gone at sleep" "$rows sleep" "$(causes)"
 cable back
 peek resume >/dev/null
-sleep 12
-expect_eq "awake: still no row" "$rows" "$(causes)"
+check "awake: the state found is logged again" wait_until 15 causes_are "$rows sleep -"
+sleep 8
+expect_eq "awake: and nothing else" "$rows sleep -" "$(causes)"
 exit_run midprobe
+expect_eq "Exit: the last row says so" "Not watching exit" "$(last_row)"
+
+# A run that ends without a word (killed, as by a power cut): the next start
+# writes the Not watching row for the moment it was last known to run.
+start_lintora killed
+check "killed: Connected again" wait_until 30 last_state_is Connected
+in_ns "$LINTORA_WINE" taskkill /f /im Lintora.exe >/dev/null 2>&1 || true
+check "killed: gone" wait_until 20 test -f "$E2E_WORK/killed.exit"
+start_lintora again
+check "again: the run that ended unseen, then the state" wait_until 30 bash -c \
+    'tr -d "\r" <"$1" | tail -n 2 | cut -d, -f2,4 | tr "\n" " " | grep -qx "Not watching,unknown Connected, "' _ "$LOG"
+e2e_log "the last rows: $(tr -d '\r' <"$LOG" | tail -n 3 | tr '\n' '|')"
+exit_run again
 e2e_finish

@@ -47,6 +47,33 @@ TEST(LogRow, ALogBegunWithThreeColumnsGetsRowsWithoutTheCause)
     EXPECT_STREQ(row, "# 2 rows lost here: the log could not be written for too long\r\n") << "no columns to drop";
 }
 
+TEST(LogRow, NotWatchingSaysWhyAndTheLastKnownMomentReadsBackOnlyWhole)
+{
+    char row[kLogRowSize];
+    formatNotWatchingRow(row, {2026, 12, 7, 18, 0, 0, 60}, 3600, NotWatching::Sleep);
+    EXPECT_STREQ(row, "2026-12-07T18:00:00+01:00,Not watching,3600,sleep\r\n");
+    formatNotWatchingRow(row, {2026, 12, 7, 18, 0, 0, 60}, kNoPreviousState, NotWatching::Unknown);
+    EXPECT_STREQ(row, "2026-12-07T18:00:00+01:00,Not watching,,unknown\r\n");
+    formatNotWatchingRow(row, {2026, 12, 7, 18, 0, 0, 60}, 5, NotWatching::Exit);
+    dropCauseColumn(row);
+    EXPECT_STREQ(row, "2026-12-07T18:00:00+01:00,Not watching,5\r\n") << "in a three-column log";
+
+    char text[kLastKnownSize];
+    uint64_t utc = 0;
+    long long seconds = 0;
+    formatLastKnown(text, 18446744073709551615ull, 2147483647);
+    EXPECT_STREQ(text, "18446744073709551615 2147483647\r\n");
+    ASSERT_TRUE(parseLastKnown(text, std::strlen(text), utc, seconds));
+    EXPECT_EQ(utc, 18446744073709551615ull);
+    EXPECT_EQ(seconds, 2147483647);
+    formatLastKnown(text, 134000000000000000ull, kNoPreviousState);
+    ASSERT_TRUE(parseLastKnown(text, std::strlen(text), utc, seconds));
+    EXPECT_EQ(seconds, kNoPreviousState);
+    for (const char* bad : {"", "1", "1 2", "1 2\r", " 2\r\n", "18446744073709551616 0\r\n", "1 2147483648\r\n",
+                            "1 2\r\nx", "1x 2\r\n", "1 -2\r\n"})
+        EXPECT_FALSE(parseLastKnown(bad, std::strlen(bad), utc, seconds)) << bad;
+}
+
 TEST(LogRow, OffsetIsTheNearestWholeMinuteEastAndWest)
 {
     const long long minute = 600000000;

@@ -243,8 +243,9 @@ TEST(MonitorResume, BrokenWaitsThirtySecondsWhileTheNetworkComesBack)
     script.resumeBeforeProbe = {1};
     EXPECT_EQ(runWithResumes(script),
               (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe", "sleep 5000", "probe",
-                      "sleep 5000", "probe", "sleep 5000", "probe", "sleep 5000", "probe"}))
-        << "no Broken reported, and a new try every 5 s for the 30 s";
+                      "sleep 5000", "probe", "sleep 5000", "probe", "change Connected", "sleep 5000", "probe"}))
+        << "no Broken reported, a new try every 5 s for the 30 s, and the first verdict after the sleep "
+           "reported though nothing changed";
 }
 
 TEST(MonitorResume, BrokenIsReportedOnceThirtySecondsPassWithoutAnAnswer)
@@ -278,7 +279,7 @@ TEST(MonitorResume, AProbeDuringWhichTheMachineSleptOrWokeIsDroppedAndRepeatedSo
     script.answers = {Connected, Broken, Connected};
     script.resumeDuringProbe = {1};
     EXPECT_EQ(runWithResumes(script),
-              (Events{"probe", "first Connected", "sleep 60000", "probe", "sleep 5000", "probe"}))
+              (Events{"probe", "first Connected", "sleep 60000", "probe", "sleep 5000", "probe", "change Connected"}))
         << "the Broken of the spanning probe is never reported";
     script.answers = {Broken, Connected, Broken};
     EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Broken", "sleep 5000", "probe", "sleep 5000", "probe"}))
@@ -318,7 +319,7 @@ TEST(MonitorResume, NamesFailingTwiceDuringTheGraceShowNothing)
     script.found = {kHome, kNoNames, kNoNames, kHome};
     script.resumeBeforeProbe = {1};
     EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Connected", "sleep 60000 (resumed)", "probe",
-                                              "sleep 5000", "probe", "sleep 5000", "probe"}));
+                                              "change Connected", "sleep 5000", "probe", "sleep 5000", "probe"}));
 }
 
 TEST(MonitorCause, TheGatewayIsLearnedOnceWhileConnectedAndOneSilentToEchoIsNeverAsked)

@@ -7,6 +7,8 @@
 
 #include "core/messages.h"
 #include "core/text.h"
+#include "history/connection_log.h"
+#include "tray/tray_icon.h"
 #include "res/resource.h"
 #include "tray/hide_times.h"
 #include "tray/status_window.h"
@@ -18,7 +20,11 @@ namespace {
 class TrayMenuTest : public ::testing::Test, public TrayTestBase {
 protected:
     void SetUp() override { setUpTray(); }
-    void TearDown() override { tearDownTray(); }
+    void TearDown() override
+    {
+        g_notifyIcon = Shell_NotifyIconW;
+        tearDownTray();
+    }
 
     std::string label(HMENU menu, int position)
     {
@@ -309,7 +315,74 @@ TEST_F(TrayMenuTest, KeptRowsAreWrittenAtLogoffAndShutdown)
     CloseHandle(spreadsheet);
     EXPECT_EQ(rows(), 3);
     SendMessageA(g_app.mainWindow, WM_ENDSESSION, TRUE, 0);
-    EXPECT_EQ(rows(), 4) << "written as the session ends";
+    EXPECT_EQ(rows(), 5) << "written as the session ends, and then why nothing is watched";
+    EXPECT_NE(readWholeFile(log).find(",shutdown\r\n"), std::string::npos);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);
+    EXPECT_EQ(rows(), 5) << "nothing after the session's end";
+}
+
+// The lines of the log after its header, without their line ends.
+std::vector<std::string> logRows(const std::string& path)
+{
+    std::vector<std::string> rows;
+    const std::string text = readWholeFile(path);
+    size_t at = text.find('\n') + 1;
+    for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        rows.push_back(text.substr(at, end - at));
+    return rows;
+}
+
+// "Not watching,3,sleep" of "2026-...+01:00,Not watching,3,sleep".
+std::string withoutTime(const std::string& row)
+{
+    return row.substr(row.find(',') + 1);
+}
+
+TEST_F(TrayMenuTest, SleepAndExitAreNotWatchedAndTheRowAfterTheResumeCountsFromTheSleep)
+{
+    buildTrayMenu();
+    g_notifyIcon = [](DWORD, PNOTIFYICONDATAW) -> BOOL { return TRUE; };  // no shell's time in the durations
+    const std::string log = folder + "\\connection-log.csv";
+    const std::string running = folder + "\\connection-log.running";
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, kLinkStateFirst);
+    EXPECT_TRUE(fileExists(running)) << "the last-known moment kept while watching";
+    Sleep(1100);
+    SendMessageA(g_app.mainWindow, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_FALSE(fileExists(running)) << "a run that says why it stops watching ends seen";
+    Sleep(2100);
+    SendMessageA(g_app.mainWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);  // the first verdict after, the same state
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, 0);  // and one that changes nothing
+    SendMessageA(g_app.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    const std::vector<std::string> rows = logRows(log);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(withoutTime(rows[0]), "Connected,,");
+    EXPECT_EQ(withoutTime(rows[1]), "Not watching,1,sleep");
+    EXPECT_EQ(withoutTime(rows[2]), "Connected,2,") << "counted from the sleep";
+    EXPECT_EQ(withoutTime(rows[3]), "Not watching,0,exit");
+    EXPECT_FALSE(IsWindowVisible(g_app.statusWindow)) << "the same state after a sleep is no news";
+}
+
+TEST_F(TrayMenuTest, ARunThatEndedUnseenGetsItsRowForTheMomentItWasLastKnownToRun)
+{
+    const std::string log = folder + "\\connection-log.csv";
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG lastKnown = ((ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime) - 600ull * 10000000;
+    writeWholeFile(folder + "\\connection-log.running", std::to_string(lastKnown) + " 42\r\n");
+    ULONGLONG endedAt = 0;
+    ASSERT_TRUE(logRunEndedUnseen(endedAt));
+    EXPECT_EQ(endedAt, lastKnown);
+    g_app.notWatchingSince = endedAt;
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, linkStateFlags(true, ProviderDown));
+    const std::vector<std::string> rows = logRows(log);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(withoutTime(rows[0]), "Not watching,42,unknown");
+    EXPECT_TRUE(withoutTime(rows[1]) == "Broken,600,provider" || withoutTime(rows[1]) == "Broken,601,provider")
+        << rows[1];
+    writeWholeFile(folder + "\\connection-log.running", "garbage");
+    EXPECT_FALSE(logRunEndedUnseen(endedAt)) << "a file not ours writes nothing";
+    EXPECT_EQ(logRows(log).size(), 2u);
 }
 
 } // namespace
