@@ -332,6 +332,11 @@ std::vector<std::string> logRows(const std::string& path)
     return rows;
 }
 
+BOOL WINAPI acceptEveryIcon(DWORD, PNOTIFYICONDATAW)
+{
+    return TRUE;
+}
+
 // "Not watching,3,sleep" of "2026-...+01:00,Not watching,3,sleep".
 std::string withoutTime(const std::string& row)
 {
@@ -341,7 +346,7 @@ std::string withoutTime(const std::string& row)
 TEST_F(TrayMenuTest, SleepAndExitAreNotWatchedAndTheRowAfterTheResumeCountsFromTheSleep)
 {
     buildTrayMenu();
-    g_notifyIcon = [](DWORD, PNOTIFYICONDATAW) -> BOOL { return TRUE; };  // no shell's time in the durations
+    g_notifyIcon = acceptEveryIcon;  // no shell's time in the durations
     const std::string log = folder + "\\connection-log.csv";
     const std::string running = folder + "\\connection-log.running";
     SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, kLinkStateFirst);
