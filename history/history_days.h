@@ -1,0 +1,61 @@
+// The connection's history read back from the log: its rows, the periods
+// they stand for, and what each day held (uptime, outages, down time). The
+// log is a file other programs edit (a spreadsheet may have saved it), so
+// every line is checked, and a line Lintora did not write is skipped and
+// counted. Portable: no <windows.h>; the platform gives the local days.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/link_state.h"
+
+enum class RowKind { Connected, Broken, NotWatching };
+
+struct LogRow {
+    int64_t utc;              // the row's moment, seconds since 1970-01-01 UTC, by its own offset
+    RowKind kind;
+    BreakCause cause;         // while Broken
+    long long secondsBefore;  // how long the row before lasted; -1 where the column is empty
+};
+
+// One line without its line end: false for the header and for any line
+// Lintora did not write ("#" lines, damaged lines, another program's).
+bool parseLogRow(const char* line, std::size_t length, LogRow& row);
+
+// A stretch of time in one state. Not watched is a kind of its own.
+struct Period {
+    int64_t from, to;  // [from, to), UTC seconds
+    RowKind kind;
+    BreakCause cause;
+};
+
+// The periods of rows in file order, each until the next row: where the
+// next row's moment lies before the end its duration gives (a clock set
+// back), the next row starts at that end, so that nothing counts twice. The
+// last row lasts until `now` (a Not watching row, unwatched). Returns how
+// many periods were written, at most `room`.
+std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Period* periods, std::size_t room);
+
+// What one stretch of time held, from the watched time only.
+struct DayFigures {
+    int64_t watched;     // seconds Connected or Broken
+    int64_t down;        // seconds Broken
+    int outages;         // runs of Broken rows that began within the stretch
+    int64_t longest;     // the longest of those runs, whole
+};
+
+// The figures of [from, to). An outage is a run of Broken periods, whatever
+// their causes, up to the next Connected or Not watching.
+DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from, int64_t to);
+
+// Uptime in tenths of a percent of the watched time (995 for 99.5 %),
+// rounded down; -1 where nothing was watched.
+int uptimeTenths(const DayFigures& figures);
+
+// "3:05:09" for hours, minutes and seconds.
+void formatDuration(char* text, std::size_t size, int64_t seconds);
+
+// One line of the summary: the label (a date, or "Week"), then uptime,
+// outages, down time and the longest outage, CR LF ended.
+void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures);
