@@ -123,9 +123,10 @@ TEST_F(TrayIconTest, AStateChangeAfterExitBeganChangesNothing)
     buildTrayMenu();
     addTrayIcon(Broken);
     state(Connected, kLinkStateFirst);
-    const std::string log = readWholeFile(folder + "\\connection-log.csv");
     g_calls.clear();
     SendMessageA(g_app.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    const std::string log = readWholeFile(folder + "\\connection-log.csv");
+    EXPECT_NE(log.find(",Not watching,0,exit\r\n"), std::string::npos);
     const size_t removals = g_calls.size();
     state(Broken);
     SendMessageA(g_app.mainWindow, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
