@@ -18,8 +18,8 @@
 namespace {
 
 // While log rows wait for a busy file: how often they are tried again. (The
-// tray icon's retry is timer 2.) While a change is held back for the user's
-// quiet: how often the quiet is looked at.
+// tray icon's retry is timer 2, the last-known moment's 4.) While a change is
+// held back for the user's quiet: how often the quiet is looked at.
 enum : UINT_PTR { kLogRetryTimer = 1, kQuietEndTimer = 3 };
 enum : UINT { kLogRetryMs = 60000, kQuietLookMs = 2000 };
 
