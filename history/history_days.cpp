@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "core/text.h"
+#include "history/history_text.h"
 
 namespace {
 
@@ -102,8 +103,8 @@ bool parseFields(const char* text, std::size_t length, LogRow& row)
     if (row.kind == RowKind::Connected)
         return false;
     if (row.kind == RowKind::NotWatching) {
-        for (const char* reason : {"exit", "shutdown", "sleep", "unknown"})
-            if (sameText(cause, causeLength, reason))
+        for (int reason = 0; reason < kNotWatchingReasons; ++reason)
+            if (sameText(cause, causeLength, notWatchingReasonName(static_cast<NotWatching>(reason))))
                 return true;
         return false;
     }

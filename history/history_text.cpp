@@ -57,9 +57,14 @@ void formatRow(char (&row)[kLogRowSize], const LocalTime& time, const char* stat
     appendText(row, "\r\n");
 }
 
-const char* const kNotWatchingReasons[] = {"exit", "shutdown", "sleep", "unknown"};
-
 } // namespace
+
+const char* notWatchingReasonName(NotWatching reason)
+{
+    static const char* const names[kNotWatchingReasons] = {"exit", "shutdown", "sleep", "unknown"};
+    const int index = static_cast<int>(reason);
+    return names[index >= 0 && index < kNotWatchingReasons ? index : kNotWatchingReasons - 1];
+}
 
 void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,
                   BreakCause cause)
@@ -70,7 +75,7 @@ void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState sta
 void formatNotWatchingRow(char (&row)[kLogRowSize], const LocalTime& time, long long secondsInPrevious,
                           NotWatching reason)
 {
-    formatRow(row, time, "Not watching", secondsInPrevious, kNotWatchingReasons[static_cast<int>(reason)]);
+    formatRow(row, time, "Not watching", secondsInPrevious, notWatchingReasonName(reason));
 }
 
 void formatLastKnown(char (&text)[kLastKnownSize], uint64_t utc, long long secondsInState)

@@ -37,6 +37,10 @@ void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState sta
 // session ended, the machine went to sleep, or the run ended without a word
 // (a power cut, a crash), found at the next start.
 enum class NotWatching { Exit, Shutdown, Sleep, Unknown };
+enum : int { kNotWatchingReasons = 4 };
+
+// The log's word for a reason: "exit", "shutdown", "sleep", "unknown".
+const char* notWatchingReasonName(NotWatching reason);
 
 // "2026-12-07T18:00:00+01:00,Not watching,3600,sleep" and CR LF.
 void formatNotWatchingRow(char (&row)[kLogRowSize], const LocalTime& time, long long secondsInPrevious,
