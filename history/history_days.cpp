@@ -33,14 +33,15 @@ int daysInMonth(int year, int month)
 }
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+// Years run from 1601 to 9999: 32-bit arithmetic suffices.
 int64_t daysFromCivil(int year, int month, int day)
 {
     year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
+    const int era = year / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<int64_t>(era) * 146097 + dayOfEra - 719468;
 }
 
 // "2026-12-07T16:05:09+01:00" as UTC seconds, by its own offset.
@@ -116,6 +117,15 @@ bool parseFields(const char* text, std::size_t length, LogRow& row)
     return false;
 }
 
+// Either header Lintora writes, without its line end.
+bool isLogHeader(const char* line, std::size_t length)
+{
+    for (const char* header : {kLogHeader, kThreeColumnLogHeader})
+        if (length + 2 == std::strlen(header) && std::memcmp(line, header, length) == 0)
+            return true;
+    return false;
+}
+
 // How much of [from, to) lies within [low, high).
 int64_t overlap(int64_t from, int64_t to, int64_t low, int64_t high)
 {
@@ -131,6 +141,24 @@ bool parseLogRow(const char* line, std::size_t length, LogRow& row)
     if (length < 27 || length > 200 || line[25] != ',')
         return false;
     return parseMoment(line, length, row.utc) && parseFields(line + 26, length - 26, row);
+}
+
+std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std::size_t room, std::size_t& skipped)
+{
+    std::size_t count = 0;
+    for (std::size_t start = 0, end; start < length; start = end + 1) {
+        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
+        end = newline != nullptr ? static_cast<std::size_t>(newline - text) : length;
+        const std::size_t lineLength = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
+        const char* line = text + start;
+        if (lineLength == 0 || isLogHeader(line, lineLength))
+            continue;
+        if (count < room && parseLogRow(line, lineLength, rows[count]))
+            ++count;
+        else
+            ++skipped;
+    }
+    return count;
 }
 
 std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Period* periods, std::size_t room)
@@ -151,6 +179,40 @@ std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Pe
         start = end;
     }
     return made;
+}
+
+StripShade stripShade(const Period& period)
+{
+    if (period.kind == RowKind::Connected)
+        return StripShade::Up;
+    if (period.kind == RowKind::NotWatching)
+        return StripShade::NotWatched;
+    switch (period.cause) {
+    case NoNetwork:
+    case SignInPage:
+        return StripShade::DownNear;
+    case RouterSilent:
+    case ProviderDown:
+    case NamesUnanswered:
+    case InternetSilent:
+        return StripShade::DownFar;
+    default:
+        return StripShade::Down;
+    }
+}
+
+const Period* periodAt(const Period* periods, std::size_t count, int64_t moment)
+{
+    // The periods follow one another: the first whose end lies past the moment.
+    std::size_t low = 0, high = count;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (periods[middle].to <= moment)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < count && periods[low].from <= moment ? &periods[low] : nullptr;
 }
 
 DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from, int64_t to)
@@ -183,35 +245,45 @@ int uptimeTenths(const DayFigures& figures)
     if (figures.watched <= 0)
         return -1;
     // Rounded down: an outage never reads as 100.0 %.
-    const int64_t up = figures.watched - figures.down;
-    return static_cast<int>(up * 1000 / figures.watched);
+    // In double, exact here: the quotient is at most 1000 and any fraction of
+    // it at least 1/watched, far above the rounding; no 64-bit division code.
+    const double up = static_cast<double>(figures.watched - figures.down);
+    return static_cast<int>(up * 1000 / static_cast<double>(figures.watched));
 }
 
-void formatDuration(char* text, std::size_t size, int64_t seconds)
+void formatDuration(char* text, std::size_t size, int64_t total)
 {
-    if (seconds < 0)
-        seconds = 0;
+    // Up to 68 years in 32 bits; beyond, it reads as that.
+    const unsigned long seconds = total < 0 ? 0 : total > 0x7FFFFFFF ? 0x7FFFFFFFUL : static_cast<unsigned long>(total);
     copyText(text, size, "");
     appendDecimal(text, size, static_cast<long>(seconds / 3600));
-    for (const int64_t part : {seconds / 60 % 60, seconds % 60}) {
+    for (const unsigned long part : {seconds / 60 % 60, seconds % 60}) {
         appendText(text, size, part < 10 ? ":0" : ":");
         appendDecimal(text, size, static_cast<long>(part));
     }
+}
+
+void formatUptime(char* text, std::size_t size, const DayFigures& figures)
+{
+    const int tenths = uptimeTenths(figures);
+    if (tenths < 0) {
+        copyText(text, size, "-");
+        return;
+    }
+    copyText(text, size, "");
+    appendDecimal(text, size, tenths / 10);
+    appendText(text, size, ".");
+    appendDecimal(text, size, tenths % 10);
+    appendText(text, size, " %");
 }
 
 void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures)
 {
     copyText(text, size, label);
     appendText(text, size, "  uptime ");
-    const int tenths = uptimeTenths(figures);
-    if (tenths < 0) {
-        appendText(text, size, "-");
-    } else {
-        appendDecimal(text, size, tenths / 10);
-        appendText(text, size, ".");
-        appendDecimal(text, size, tenths % 10);
-        appendText(text, size, " %");
-    }
+    char uptime[16];
+    formatUptime(uptime, sizeof uptime, figures);
+    appendText(text, size, uptime);
     appendText(text, size, "  outages ");
     appendDecimal(text, size, figures.outages);
     char duration[24];

@@ -30,12 +30,28 @@ struct Period {
     BreakCause cause;
 };
 
+// Reads a log's text, lines ended by LF or CR LF, into rows in file order,
+// at most `room`. Lintora's own header lines are passed over; every other
+// line it did not write is skipped and counted in `skipped`.
+std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std::size_t room, std::size_t& skipped);
+
 // The periods of rows in file order, each until the next row: where the
 // next row's moment lies before the end its duration gives (a clock set
 // back), the next row starts at that end, so that nothing counts twice. The
 // last row lasts until `now` (a Not watching row, unwatched). Returns how
 // many periods were written, at most `room`.
 std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Period* periods, std::size_t room);
+
+// How a period is drawn in the day's strip: Connected; Broken, by where the
+// break is (beyond the computer: router, provider, internet, names; near
+// it: no network, sign-in page; unknown in logs older than causes); or not
+// watched.
+enum class StripShade { Up, Down, DownFar, DownNear, NotWatched };
+StripShade stripShade(const Period& period);
+
+// The period in force at a moment, or null where the log says nothing of it
+// (before its first row, from `now` on).
+const Period* periodAt(const Period* periods, std::size_t count, int64_t moment);
 
 // What one stretch of time held, from the watched time only.
 struct DayFigures {
@@ -52,6 +68,9 @@ DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from
 // Uptime in tenths of a percent of the watched time (995 for 99.5 %),
 // rounded down; -1 where nothing was watched.
 int uptimeTenths(const DayFigures& figures);
+
+// "99.5 %", or "-" where nothing was watched.
+void formatUptime(char* text, std::size_t size, const DayFigures& figures);
 
 // "3:05:09" for hours, minutes and seconds.
 void formatDuration(char* text, std::size_t size, int64_t seconds);

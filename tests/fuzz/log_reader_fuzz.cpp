@@ -9,21 +9,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static LogRow rows[256];
     static Period periods[256];
-    size_t count = 0;
-    const char* text = reinterpret_cast<const char*>(data);
-    for (size_t start = 0, end; start < size && count < 256; start = end + 1) {
-        for (end = start; end < size && text[end] != '\n'; ++end) {
-        }
-        const size_t length = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
-        if (parseLogRow(text + start, length, rows[count]))
-            ++count;
-    }
+    size_t skipped = 0;
+    const size_t count = readLogRows(reinterpret_cast<const char*>(data), size, rows, 256, skipped);
     const int64_t now = count > 0 ? rows[count - 1].utc + 86400 : 0;
     const size_t made = periodsOfRows(rows, count, now, periods, 256);
     for (size_t i = 0; i < made; ++i)
         if (periods[i].to < periods[i].from || (i > 0 && periods[i].from != periods[i - 1].to))
             std::abort();
     if (made > 0) {
+        const Period* middle = periodAt(periods, made, periods[made / 2].from);
+        if (middle != nullptr && (middle->from > periods[made / 2].from || middle->to <= periods[made / 2].from))
+            std::abort();
         const DayFigures figures = figuresBetween(periods, made, periods[0].from, now);
         if (figures.down < 0 || figures.down > figures.watched || figures.outages < 0 || figures.longest < 0)
             std::abort();

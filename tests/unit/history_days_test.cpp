@@ -132,6 +132,45 @@ TEST(HistoryDays, DaylightSavingAZoneMoveAndAClockSetBack)
     EXPECT_EQ(figures.down, 30 * 60);
 }
 
+TEST(HistoryDays, TheSetAsideFileAndTheLogReadAsOneTextWithForeignLinesCounted)
+{
+    // connection-log.1.csv (three columns, CR LF) followed by connection-log.csv (four, a spreadsheet's LF).
+    const std::string text = "time,state,seconds_in_previous_state\r\n"
+                             "2026-12-07T10:00:00+01:00,Connected,\r\n"
+                             "2026-12-07T11:00:00+01:00,Broken,3600\r\n"
+                             "time,state,seconds_in_previous_state,cause\n"
+                             "\n"
+                             "Time;State;Seconds\n"
+                             "2026-12-07T11:30:00+01:00,Connected,1800,\n"
+                             "2026-12-07T12:00:00+01:00,Broken,1800,router";
+    LogRow rows[8];
+    std::size_t skipped = 0;
+    ASSERT_EQ(readLogRows(text.data(), text.size(), rows, 8, skipped), 4u);
+    EXPECT_EQ(skipped, 1u) << "another program's header is counted, Lintora's own and empty lines are not";
+    EXPECT_EQ(rows[3].cause, RouterSilent) << "a last line without its line end";
+    Period periods[4];
+    ASSERT_EQ(periodsOfRows(rows, 4, rows[3].utc + 60, periods, 4), 4u);
+    EXPECT_EQ(stripShade(periods[1]), StripShade::Down) << "a three-column Broken row has no cause";
+    EXPECT_EQ(stripShade(periods[3]), StripShade::DownFar);
+
+    EXPECT_EQ(periodAt(periods, 4, rows[0].utc - 1), nullptr) << "before the first row";
+    EXPECT_EQ(periodAt(periods, 4, rows[1].utc), &periods[1]) << "a row's own moment is its period's";
+    EXPECT_EQ(periodAt(periods, 4, rows[1].utc - 1), &periods[0]);
+    EXPECT_EQ(periodAt(periods, 4, rows[3].utc + 59), &periods[3]);
+    EXPECT_EQ(periodAt(periods, 4, rows[3].utc + 60), nullptr) << "from now on";
+}
+
+TEST(HistoryDays, TheShadesOfTheStrip)
+{
+    const auto shade = [](RowKind kind, BreakCause cause) { return stripShade(Period{0, 1, kind, cause}); };
+    EXPECT_EQ(shade(RowKind::Connected, NoCause), StripShade::Up);
+    EXPECT_EQ(shade(RowKind::NotWatching, NoCause), StripShade::NotWatched);
+    for (BreakCause far : {RouterSilent, ProviderDown, InternetSilent, NamesUnanswered})
+        EXPECT_EQ(shade(RowKind::Broken, far), StripShade::DownFar) << breakCauseName(far);
+    for (BreakCause near : {NoNetwork, SignInPage})
+        EXPECT_EQ(shade(RowKind::Broken, near), StripShade::DownNear) << breakCauseName(near);
+}
+
 TEST(HistorySummary, ExactPercentagesAndDurations)
 {
     DayFigures figures = {86400, 36, 1, 36};
