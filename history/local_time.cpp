@@ -2,7 +2,7 @@
 
 namespace {
 
-enum : ULONGLONG { kUnitsPerSecond = 10000000 };
+enum : ULONGLONG { kUnitsPerSecond = 10000000, kUnixEpoch = 116444736000000000ULL };
 
 LONGLONG asUnits(const FILETIME& time)
 {
@@ -50,4 +50,56 @@ void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local)
     time.minute = local.wMinute;
     time.second = local.wSecond;
     time.utcOffsetMinutes = utcOffsetMinutes(asUnits(localFile) - asUnits(universalFile));
+}
+
+int64_t unixSecondsOf(ULONGLONG utc)
+{
+    return static_cast<int64_t>(utc / kUnitsPerSecond) - static_cast<int64_t>(kUnixEpoch / kUnitsPerSecond);
+}
+
+ULONGLONG utcOfUnixSeconds(int64_t seconds)
+{
+    return kUnixEpoch + static_cast<ULONGLONG>(seconds) * kUnitsPerSecond;
+}
+
+SYSTEMTIME localTimeOfSeconds(int64_t seconds)
+{
+    LocalTime time;
+    SYSTEMTIME local;
+    localTimeOf(utcOfUnixSeconds(seconds), time, local);
+    return local;
+}
+
+int64_t localMidnight(const SYSTEMTIME& date)
+{
+    SYSTEMTIME midnight = {};
+    midnight.wYear = date.wYear;
+    midnight.wMonth = date.wMonth;
+    midnight.wDay = date.wDay;
+    SYSTEMTIME universal;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &midnight, &universal))
+        universal = midnight;
+    FILETIME file;
+    SystemTimeToFileTime(&universal, &file);
+    return unixSecondsOf(static_cast<ULONGLONG>(asUnits(file)));
+}
+
+SYSTEMTIME daysAfter(const SYSTEMTIME& date, int days)
+{
+    // Calendar arithmetic only: the date taken as a UTC noon knows no daylight saving.
+    SYSTEMTIME noon = {};
+    noon.wYear = date.wYear;
+    noon.wMonth = date.wMonth;
+    noon.wDay = date.wDay;
+    noon.wHour = 12;
+    FILETIME file;
+    SystemTimeToFileTime(&noon, &file);
+    const ULONGLONG moved = static_cast<ULONGLONG>(asUnits(file) + static_cast<LONGLONG>(days) * 86400 *
+                                                                       static_cast<LONGLONG>(kUnitsPerSecond));
+    file.dwLowDateTime = static_cast<DWORD>(moved);
+    file.dwHighDateTime = static_cast<DWORD>(moved >> 32);
+    SYSTEMTIME result;
+    FileTimeToSystemTime(&file, &result);
+    result.wHour = 0;
+    return result;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "history/history_text.h"
 
 ULONGLONG utcNow();
@@ -14,3 +16,15 @@ ULONGLONG monotonicMs();
 long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later);
 // The local time of a moment, with its distance from UTC.
 void localTimeOf(ULONGLONG utc, LocalTime& time, SYSTEMTIME& local);
+
+// A moment as seconds since 1970-01-01 UTC, the history's unit, and back.
+int64_t unixSecondsOf(ULONGLONG utc);
+ULONGLONG utcOfUnixSeconds(int64_t seconds);
+// The local date and time of a moment given in seconds since 1970.
+SYSTEMTIME localTimeOfSeconds(int64_t seconds);
+// The moment, in seconds since 1970, at which a local date begins: its
+// midnight by the time zone's rules for that date, so that a day across a
+// change of daylight saving time has 23 or 25 hours.
+int64_t localMidnight(const SYSTEMTIME& date);
+// The date some days after (or before, for a negative count) a date.
+SYSTEMTIME daysAfter(const SYSTEMTIME& date, int days);

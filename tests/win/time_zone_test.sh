@@ -46,5 +46,23 @@ for zone in Europe/Berlin America/New_York Australia/Adelaide; do
     [ ${#changes[@]} -ge 4 ] || { echo "FAIL: no daylight-saving changes found for $zone in $year"; failures=$((failures + 1)); continue; }
     check_zone "$zone" "${changes[@]}"
 done
+# The History's days begin at local midnight: the days around each change are 23 or 25 hours long.
+for zone in Europe/Berlin America/New_York Australia/Adelaide; do
+    days=()
+    for at in $(changes_of "$zone"); do
+        day=$(TZ=$zone date -d "@$at" +%F)
+        days+=("$(TZ=$zone date -d "$day -1 day" +%F)" "$day" "$(TZ=$zone date -d "$day +1 day" +%F)")
+    done
+    got=$(TZ=$zone "$wine" "$exe" "${days[@]}" 2>/dev/null | tr -d '\r')
+    expected=$(for day in "${days[@]}"; do TZ=$zone date -d "$day 00:00" +%s; done)
+    checked=$((checked + ${#days[@]}))
+    if [ "$got" = "$expected" ]; then
+        echo "ok: $zone local midnights around the changes"
+    else
+        echo "FAIL: $zone local midnights"
+        diff <(echo "$expected") <(echo "$got") | sed 's/^/    /'
+        failures=$((failures + 1))
+    fi
+done
 echo "$checked moments in $((7 + 3)) zones"
 exit $((failures > 0))
