@@ -8,6 +8,7 @@
 #include "history/connection_log.h"
 #include "monitor/monitor_thread.h"
 #include "settings/config_file.h"
+#include "tray/history_window.h"
 #include "tray/main_window.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
@@ -67,6 +68,8 @@ int runMessageLoop()
 {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0)) {
+        if (handleHistoryWindowMessage(message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -20,6 +20,8 @@ struct AppState {
     int hideSeconds;                    // 0 means the status window never hides itself
     int statusX;                        // remembered position of the status window;
     int statusY;                        //   0 means none
+    int historyX;                       // remembered position of the History window;
+    int historyY;                       //   both 0 means none
     // Paths are wide text, so that any folder name works whatever the code page.
     wchar_t upSoundPath[kTextBufferSize];  // empty means no sound
     wchar_t downSoundPath[kTextBufferSize];

@@ -237,3 +237,39 @@ void openConnectionLog()
     if (writtenLogPath(path))
         ShellExecuteW(nullptr, L"open", path, nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+namespace {
+
+// Appends a whole file (at most kMaxLogBytes, as written) to the text.
+void appendFileText(const wchar_t* path, char* text, DWORD room, DWORD& length)
+{
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD read = 0;
+    if (ReadFile(file, text + length, room - length, &read, nullptr))
+        length += read;
+    CloseHandle(file);
+}
+
+} // namespace
+
+char* readWholeLog(DWORD& length)
+{
+    length = 0;
+    writeKeptRows();
+    wchar_t log[kTextBufferSize], old[kTextBufferSize];
+    if (!writtenLogPath(log) || !copyText(old, log) || !keepDirectoryPart(old) || !appendText(old, kOldLogFileName))
+        return nullptr;
+    // Either file may have grown past its limit by another program's hand: the rest is left out.
+    const DWORD room = 2 * kMaxLogBytes;
+    char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, room));
+    if (text == nullptr)
+        return nullptr;
+    appendFileText(old, text, kMaxLogBytes, length);
+    if (length > 0 && text[length - 1] != '\n')
+        text[length++] = '\n';  // its last line cut short stays a line of its own
+    appendFileText(log, text, room, length);
+    return text;
+}

@@ -43,6 +43,11 @@ void retryKeptRows();
 // rows went to, wherever the system put it (see writtenLogPath).
 void openConnectionLog();
 
+// The text of the set-aside file, then of the log, as one, in memory from
+// the process heap that the caller frees (HeapFree); null, with a length of
+// 0, where neither can be read. Rows still kept are written first.
+char* readWholeLog(DWORD& length);
+
 // The full path of the log as the system names the file itself: where the
 // system redirects writes (a program folder under Program Files, virtualized
 // into the user's VirtualStore), the file really written. False when there is

@@ -88,6 +88,10 @@ void loadSettings(void (*openStatusWindow)())
         g_app.statusX = settingToInt(value);
     if (readSetting("messagebox_v_position", value))
         g_app.statusY = settingToInt(value);
+    if (readSetting("history_h_position", value))
+        g_app.historyX = settingToInt(value);
+    if (readSetting("history_v_position", value))
+        g_app.historyY = settingToInt(value);
     if (readSetting("message_hide_time", value))
         g_app.hideSeconds = settingToInt(value);
 }

@@ -9,6 +9,7 @@
 #include "sound/sound_choice.h"
 #include "system/message_filter.h"
 #include "tray/hide_times.h"
+#include "tray/history_window.h"
 #include "tray/quiet_hours.h"
 #include "tray/status_window.h"
 #include "tray/tray_icon.h"
@@ -246,6 +247,7 @@ void exitProgram()
     KillTimer(g_app.mainWindow, kLastKnownTimer);
     retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
+    closeHistoryWindow();
     removeTrayIcon(Broken);
     removeTrayIcon(Connected);
     PostQuitMessage(0);
@@ -274,6 +276,9 @@ void onCommand(UINT commandId)
         break;
     case IDM_HELP:
         openUserGuide();
+        break;
+    case IDM_HISTORY:
+        openHistoryWindow();
         break;
     case IDM_CONNECTION_LOG:
         openConnectionLog();

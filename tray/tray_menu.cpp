@@ -82,8 +82,9 @@ void buildTrayMenu()
     if (findHideTimeBySeconds(g_app.hideSeconds) == nullptr)
         selectHideTime(IDM_HIDE_NEVER);
     // The log lies beside config.ini: no settings folder, no log.
-    AppendMenuA(g_app.trayMenu, g_app.configPath[0] != L'\0' ? MF_STRING : MF_GRAYED, IDM_CONNECTION_LOG,
-                "Connection Log");
+    const UINT logItem = g_app.configPath[0] != L'\0' ? MF_STRING : MF_GRAYED;
+    AppendMenuA(g_app.trayMenu, logItem, IDM_HISTORY, "History");
+    AppendMenuA(g_app.trayMenu, logItem, IDM_CONNECTION_LOG, "Connection Log");
     AppendMenuA(g_app.trayMenu, checkedIf(isStartingWithWindows()), IDM_START_WITH_WINDOWS, "Start with Windows");
     AppendMenuA(g_app.trayMenu, MF_STRING, IDM_HELP, "Help");
     AppendMenuA(g_app.trayMenu, MF_SEPARATOR, 0, nullptr);

@@ -15,6 +15,7 @@ enum MenuCommand : UINT {
     IDM_CONNECTION_LOG = 117,
     IDM_START_WITH_WINDOWS = 118,
     IDM_OPEN_SIGN_IN_PAGE = 119,
+    IDM_HISTORY = 120,
 };
 
 // Builds the menu once, its marks showing the loaded settings.

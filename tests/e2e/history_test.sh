@@ -95,14 +95,14 @@ run_value() {
 run_value_matches() { [[ $(run_value) == $1 ]]; }
 check "no Run value at first" [ -z "$(run_value)" ]
 open_menu
-expect_eq "Start with Windows unchecked, Connection Log enabled" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "Start with Windows unchecked, Connection Log enabled" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Escape
 peek command 118 >/dev/null
 check "choosing it writes the quoted path of the program" wait_until 10 \
     run_value_matches '"Z:\\tmp\\lintora-e2e-history.*\\Lintora.exe"'
 e2e_log "Run value: $(run_value)"
 open_menu
-expect_eq "and checks it" "lines=7 marks=0,0,0,0,1,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "and checks it" "lines=8 marks=0,0,0,0,0,1,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Escape
 peek command 107 >/dev/null
 check "Exit" wait_until 20 exited_with first 0
@@ -120,7 +120,7 @@ check "the moved program starts" wait_until 30 tray_shows broken
 # its start, with its first state found.
 check "and finds its first state" wait_until 30 grep -qs Broken "$APP_DIR/connection-log.csv"
 open_menu
-expect_eq "a value for another path shows unchecked" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "a value for another path shows unchecked" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Escape
 peek command 118 >/dev/null
 expected="\"Z:${E2E_WORK//\//\\}\\moved\\Lintora.exe\""

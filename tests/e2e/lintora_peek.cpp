@@ -22,6 +22,7 @@
 //                                     (a line break in the text, here and in status, as \n)
 //   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
 //   lintora_peek dismiss CAPTION      presses OK on every such message box
+//   lintora_peek history              found=0|1 visible=0|1 x=.. y=.. w=.. h=.. title=... (the History window)
 //   lintora_peek menus                "X Y W H" for each popup menu on screen, the
 //                                     deepest open submenu first; nothing when none
 #include <windows.h>
@@ -78,6 +79,21 @@ int printStatus()
     }
     std::printf("found=%d visible=%d x=%ld y=%ld ok=%s text=%s\n", status != nullptr,
                 status && IsWindowVisible(status), rect.left, rect.top, ok, text);
+    return 0;
+}
+
+int printHistory()
+{
+    const HWND history = FindWindowW(L"LintoraHistory", nullptr);
+    char title[256] = "";
+    RECT rect = {};
+    if (history) {
+        GetWindowTextA(history, title, sizeof title);
+        GetWindowRect(history, &rect);
+    }
+    std::printf("found=%d visible=%d x=%ld y=%ld w=%ld h=%ld title=%s\n", history != nullptr,
+                history && IsWindowVisible(history), rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top, title);
     return 0;
 }
 
@@ -319,6 +335,8 @@ int main(int argc, char** argv)
         result = printResources();
     else if (std::strcmp(verb, "watch") == 0)
         result = watchStatus();
+    else if (std::strcmp(verb, "history") == 0)
+        result = printHistory();
     else if (std::strcmp(verb, "menus") == 0)
         result = printMenus();
     else if (std::strcmp(verb, "boxes") == 0 && argc > 2)

@@ -52,7 +52,7 @@ expect_eq "the log says where the break is" "Broken sign-in page" "$(last_row)"
 check "the page was asked for with one short request" grep -Eq '^/connecttest.txt [0-9]+$' "$WEB_LOG"
 e2e_log "web check request: $(head -n 1 "$WEB_LOG") bytes"
 open_menu
-expect_eq "the menu offers Open Sign-in Page at its top" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" \
+expect_eq "the menu offers Open Sign-in Page at its top" "lines=9 marks=0,0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0,0" \
     "$(marks_of_open_menu)"
 keys Escape
 
@@ -71,7 +71,7 @@ check "signed in: Connected soon" wait_until 20 states_are "Broken Connected"
 e2e_log "Connected $((SECONDS - signed_in)) s after signing in"
 expect_eq "with no cause" "Connected" "$(last_row)"
 open_menu
-expect_eq "and the menu no longer offers the page" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" \
+expect_eq "and the menu no longer offers the page" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" \
     "$(marks_of_open_menu)"
 keys Escape
 exit_run portal3
@@ -99,7 +99,7 @@ kill "$https_server"
 run_once webonly
 expect_eq "names and port 80 only: the sign-in page" "Broken sign-in page" "$(last_row)"
 open_menu
-expect_eq "and the menu offers it" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "and the menu offers it" "lines=9 marks=0,0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Escape
 exit_run webonly
 in_far sysctl -q -w net.ipv4.icmp_echo_ignore_all=0

@@ -31,7 +31,7 @@ icon_click 1
 sleep 1
 check "a left click opens no menu" peek_matches "" menus
 check "a right click opens the menu" open_menu
-expect_eq "no sound is checked at start-up" "lines=7 marks=0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "no sound is checked at start-up" "lines=8 marks=0,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 [ -n "$SHOTS" ] && read -r mx my mw mh < <(peek menus | tail -n 1) &&
     convert "$(screenshot)" -crop $((mw + 40))x$((mh + 40))+$((mx - 20))+$((my - 20)) +repage "$SHOTS/menu.png"
 keys Down Down Down Right
@@ -110,7 +110,7 @@ check "a file that is not a wave gives the error box" wait_until 10 \
 peek dismiss "Error opening file" >/dev/null
 sleep 0.5
 open_menu
-expect_eq "the up sound is checked, the down sound is not" "lines=7 marks=1,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0" "$(marks_of_open_menu)"
+expect_eq "the up sound is checked, the down sound is not" "lines=8 marks=1,0,0,0,0,0,0,0 grayed=0,0,0,0,0,0,0,0" "$(marks_of_open_menu)"
 keys Down Down Return
 check "a wave for the down sound" choose_in_dialog "$DOWN_SOUND"
 check "is played once when chosen" wait_until 10 heard "$DOWN_SOUND" 1

@@ -51,21 +51,23 @@ TEST_F(TrayMenuTest, TreeLabelsAndIdsInOrder)
 {
     buildTrayMenu();
     const HMENU top = g_app.trayMenu;
-    ASSERT_EQ(GetMenuItemCount(top), 8);
+    ASSERT_EQ(GetMenuItemCount(top), 9);
     EXPECT_EQ(label(top, 0), "Play Sound When Up");
     EXPECT_EQ(GetMenuItemID(top, 0), 104u);
     EXPECT_EQ(label(top, 1), "Play Sound When Down");
     EXPECT_EQ(GetMenuItemID(top, 1), 106u);
     EXPECT_EQ(label(top, 2), "Display Message");
-    EXPECT_EQ(label(top, 3), "Connection Log");
-    EXPECT_EQ(GetMenuItemID(top, 3), 117u);
-    EXPECT_EQ(label(top, 4), "Start with Windows");
-    EXPECT_EQ(GetMenuItemID(top, 4), 118u);
-    EXPECT_EQ(label(top, 5), "Help");
-    EXPECT_EQ(GetMenuItemID(top, 5), 109u);
-    EXPECT_TRUE(GetMenuState(top, 6, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(label(top, 7), "&Exit");
-    EXPECT_EQ(GetMenuItemID(top, 7), 107u);
+    EXPECT_EQ(label(top, 3), "History");
+    EXPECT_EQ(GetMenuItemID(top, 3), 120u);
+    EXPECT_EQ(label(top, 4), "Connection Log");
+    EXPECT_EQ(GetMenuItemID(top, 4), 117u);
+    EXPECT_EQ(label(top, 5), "Start with Windows");
+    EXPECT_EQ(GetMenuItemID(top, 5), 118u);
+    EXPECT_EQ(label(top, 6), "Help");
+    EXPECT_EQ(GetMenuItemID(top, 6), 109u);
+    EXPECT_TRUE(GetMenuState(top, 7, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(label(top, 8), "&Exit");
+    EXPECT_EQ(GetMenuItemID(top, 8), 107u);
 
     ASSERT_EQ(GetMenuItemCount(displayMenu()), 2);
     EXPECT_EQ(label(displayMenu(), 0), "Enable Display Message");
@@ -96,6 +98,7 @@ TEST_F(TrayMenuTest, ConnectionLogStartsWithItsHeaderAndNeedsASettingsFolder)
     g_app.configPath[0] = L'\0';
     buildTrayMenu();
     EXPECT_TRUE(menuItemState(IDM_CONNECTION_LOG) & MFS_GRAYED);
+    EXPECT_TRUE(menuItemState(IDM_HISTORY) & MFS_GRAYED);
 }
 
 TEST_F(TrayMenuTest, StartingMarksWithMessagesOff)
