@@ -40,6 +40,10 @@
 #   networks-midprobe  COUNT cables pulled 1 s into a probe of hosts that
 #                      stopped answering, until "No network connection"; and
 #                      the rows with another cause logged before it
+#   idle-cost  Connected and idle for COUNT seconds at the default interval,
+#              nothing watching the window: the CPU time of the program and of
+#              Wine's device process, and how often the last-known moment was
+#              rewritten (connection-log.running, its changes seen each second)
 # Writes OUTDIR/PART.tsv.
 source "$(dirname "$0")/bench_harness.sh"
 OUT=$1
@@ -367,6 +371,32 @@ quiet)
     printf 'seconds\t%s\nrequests\t%s\ntcp_segments\t%s\ninterval_probes\t%s\ngateway_echoes\t%s\n' "$COUNT" \
         "$(($(echo_requests) - requests_before))" "$(($(segments) - before))" "$((COUNT / 60))" \
         "$(gateway_echoes)" >>"$TSV"
+    ;;
+idle-cost)
+    install_lintora ""
+    start_lintora bench
+    wait_until 60 tray_shows connected || { echo "Lintora did not come up"; exit 1; }
+    sleep 5
+    pid=$(lintora_pids | head -n 1)
+    ticks() {
+        local p
+        for p in "$pid" $(ip netns pids "$E2E_NS"); do
+            if [ "$p" = "$pid" ] || [ "$(cat "/proc/$p/comm" 2>/dev/null)" = winedevice.exe ]; then
+                awk '{print $14 + $15}' "/proc/$p/stat"
+            fi
+        done | awk '{s += $1} END {print s + 0}'
+    }
+    stamp() { stat -c %Y.%s "$APP_DIR/connection-log.running" 2>/dev/null; }
+    before=$(ticks)
+    rewrites=0 last=$(stamp) end=$((SECONDS + COUNT))
+    while [ $SECONDS -lt $end ]; do
+        sleep 1
+        now=$(stamp)
+        [ "$now" != "$last" ] && rewrites=$((rewrites + 1))
+        last=$now
+    done
+    printf 'seconds\t%s\ncpu_ticks\t%s\nclk_tck\t%s\nlast_known_rewrites\t%s\nrows\t%s\n' "$COUNT" \
+        "$(($(ticks) - before))" "$(getconf CLK_TCK)" "$rewrites" "$(($(wc -l <"$APP_DIR/connection-log.csv") - 1))" >>"$TSV"
     ;;
 *)
     echo "unknown part: $PART"

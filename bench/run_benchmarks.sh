@@ -37,6 +37,16 @@ for target in echo_reply log_reader setting_values wave_format web_answer; do
     echo "$?" >"$OUT/fuzz-$target.status"
 done
 
+# The History window opened on a full log, under Wine.
+(
+    export WINEPREFIX="$OUT/history-prefix"
+    cp -a "$LINTORA_WINE_TEMPLATE" "$WINEPREFIX" && start_xvfb >/dev/null &&
+        "$LINTORA_WINE" "build/$LINTORA_TREE/tests/win/history_open_bench.exe" 20 2>/dev/null | tr -d '\r' \
+            >"$OUT/history-open.txt"
+    timeout 20 wineserver -k 2>/dev/null
+    kill "$XVFB_PID" 2>/dev/null
+)
+
 # The live parts, each in namespaces, a prefix and a display of its own.
 part() { bash bench/network_benchmarks.sh "$OUT" "$1" "$2" >"$OUT/$1.log" 2>&1 || echo "part $1 failed: $OUT/$1.log"; }
 bash bench/live_benchmarks.sh "$OUT" "$CHANGES" "${MIN_PROBES:-1000}" "$IDLE" >"$OUT/live.log" 2>&1 &

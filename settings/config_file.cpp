@@ -112,3 +112,12 @@ void writePingInterval(const char* section)
     formatSettingInt(value, static_cast<int32_t>(g_app.pingIntervalMs / 1000));
     writeProfileString(section, "ping_time_interval", value);
 }
+
+void writePositionSettings(const char* xKey, const char* yKey, int x, int y)
+{
+    char value[kSettingValueSize];
+    formatSettingInt(value, x);
+    writeSetting("config", xKey, value);
+    formatSettingInt(value, y);
+    writeSetting("config", yKey, value);
+}

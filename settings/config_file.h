@@ -21,3 +21,5 @@ void loadSettings(void (*openStatusWindow)());
 // Writes one key, then "ping_time_interval" from the interval in force.
 void writeSetting(const char* section, const char* key, const char* value);
 void writePingInterval(const char* section);
+// Writes a window's place, its top left corner, under two keys of [config].
+void writePositionSettings(const char* xKey, const char* yKey, int x, int y);

@@ -12,7 +12,6 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "settings/config_file.h"
-#include "settings/setting_values.h"
 #include "system/dpi.h"
 
 namespace {
@@ -575,11 +574,7 @@ void saveHistoryPosition(HWND window)
         return;
     g_app.historyX = rect.left;
     g_app.historyY = rect.top;
-    char value[kSettingValueSize];
-    formatSettingInt(value, rect.left);
-    writeSetting("config", "history_h_position", value);
-    formatSettingInt(value, rect.top);
-    writeSetting("config", "history_v_position", value);
+    writePositionSettings("history_h_position", "history_v_position", rect.left, rect.top);
 }
 
 // The window moved to a display of another scale, or the scale changed.

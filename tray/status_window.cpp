@@ -6,7 +6,6 @@
 #include "core/messages.h"
 #include "res/resource.h"
 #include "settings/config_file.h"
-#include "settings/setting_values.h"
 #include "system/dpi.h"
 #include "tray/countdown.h"
 
@@ -282,9 +281,5 @@ void saveStatusWindowPosition(HWND window)
     GetWindowRect(window, &rect);
     g_app.statusX = rect.left;
     g_app.statusY = rect.top;
-    char value[kSettingValueSize];
-    formatSettingInt(value, g_app.statusX);
-    writeSetting("config", "messagebox_h_position", value);
-    formatSettingInt(value, g_app.statusY);
-    writeSetting("config", "messagebox_v_position", value);
+    writePositionSettings("messagebox_h_position", "messagebox_v_position", rect.left, rect.top);
 }

@@ -132,13 +132,13 @@ e2e_log "heard: up $(times_heard "$UP_SOUND"), down $(times_heard "$DOWN_SOUND")
 expect_eq "sounds played, and no DLL planted beside the program was loaded" "" "$(planted_dlls_loaded "$APP_DIR")"
 
 # Exit while Connected, and after a restart while Broken: no icon left, 0.
-menu Down Down Down Down Down Down Down Return
+menu Down Down Down Down Down Down Down Down Return
 check "Exit while Connected ends with 0" wait_until 20 exited_with first 0
 check "and leaves no icon" wait_until 10 tray_shows none
 loopback down
 start_lintora second
 check "restarted with the network down: Broken" wait_until 30 tray_shows broken
-menu Down Down Down Down Down Down Down Return
+menu Down Down Down Down Down Down Down Down Return
 check "Exit while Broken ends with 0" wait_until 20 exited_with second 0
 check "and leaves no icon" wait_until 10 tray_shows none
 
