@@ -336,7 +336,7 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
 
     print("## Fuzzing\n")
     rows = [["target", "executions", "seconds", "findings"]]
-    for target in ("echo_reply", "log_reader", "setting_values", "wave_format", "web_answer"):
+    for target in ("echo_reply", "echo_reply6", "log_reader", "setting_values", "wave_format", "web_answer"):
         log = read(f"{out}/fuzz-{target}.log")
         m = re.search(r"Done (\d+) runs in (\d+) second", log)
         status = read(f"{out}/fuzz-{target}.status").strip()

@@ -67,3 +67,16 @@ bool isMatchingEchoReply(const uint8_t* datagram, std::size_t length, uint32_t s
         return false;
     return wasSent(sent, readLittleEndian16(icmp + 4), readLittleEndian16(icmp + 6));
 }
+
+bool isMatchingEchoReply6(const uint8_t* message, std::size_t length, const Ipv6Address& sender,
+                          const Ipv6Address& destination, const Ipv6Address& local, const SentEchoes& sent)
+{
+    enum : uint8_t { kEchoReply6Type = 129 };
+    if (message == nullptr || length < kIcmpHeaderSize || message[0] != kEchoReply6Type || message[1] != 0)
+        return false;
+    if (std::memcmp(sender.bytes, destination.bytes, sizeof sender.bytes) != 0)
+        return false;
+    if (icmpv6Checksum(sender, local, message, length) != 0)
+        return false;
+    return wasSent(sent, readLittleEndian16(message + 4), readLittleEndian16(message + 6));
+}

@@ -253,3 +253,68 @@ TEST(SentEchoes, KeepsAtMostFour)
 }
 
 } // namespace
+
+namespace {
+
+Ipv6Address address6(uint8_t last)
+{
+    Ipv6Address address = {{0x20, 0x01, 0x0d, 0xb8}};
+    address.bytes[15] = last;
+    return address;
+}
+
+// The checksum as RFC 4443 writes it: RFC 1071's over the pseudo-header
+// (source, destination, a 32-bit length, three zero bytes, 58) and the message.
+uint16_t checksumOverPseudoHeader(const Ipv6Address& source, const Ipv6Address& destination,
+                                  const std::vector<uint8_t>& message)
+{
+    std::vector<uint8_t> whole(source.bytes, source.bytes + 16);
+    whole.insert(whole.end(), destination.bytes, destination.bytes + 16);
+    const size_t n = message.size();
+    for (int shift : {24, 16, 8, 0})
+        whole.push_back(static_cast<uint8_t>(n >> shift));
+    whole.insert(whole.end(), {0, 0, 0, 58});
+    whole.insert(whole.end(), message.begin(), message.end());
+    return internetChecksum(whole.data(), whole.size());
+}
+
+} // namespace
+
+TEST(EchoReply6, TheReplyFromTheProbedAddressMatchesAndNothingElseDoes)
+{
+    const Ipv6Address us = address6(1), probed = address6(0x0a), other = address6(0x0b);
+    EchoCounters counters;
+    EchoRequest request;
+    buildEchoRequest6(request, counters, 1234, us, probed);
+    const std::vector<uint8_t> sentBytes(reinterpret_cast<uint8_t*>(&request),
+                                         reinterpret_cast<uint8_t*>(&request) + sizeof request);
+    EXPECT_EQ(request.type, 128);
+    EXPECT_EQ(checksumOverPseudoHeader(us, probed, sentBytes), 0) << "the request's own checksum holds";
+
+    SentEchoes sent;
+    rememberSentEcho(sent, request.identifier, request.sequence);
+    // The reply: the same message as type 129, its checksum for the way back.
+    std::vector<uint8_t> reply = sentBytes;
+    reply[0] = 129;
+    reply[2] = reply[3] = 0;
+    const uint16_t checksum = checksumOverPseudoHeader(probed, us, reply);
+    std::memcpy(&reply[2], &checksum, 2);
+    EXPECT_TRUE(isMatchingEchoReply6(reply.data(), reply.size(), probed, probed, us, sent));
+
+    EXPECT_FALSE(isMatchingEchoReply6(sentBytes.data(), sentBytes.size(), probed, probed, us, sent))
+        << "our own request looped back";
+    EXPECT_FALSE(isMatchingEchoReply6(reply.data(), reply.size(), other, probed, us, sent)) << "another sender";
+    EXPECT_FALSE(isMatchingEchoReply6(reply.data(), reply.size(), probed, probed, other, sent))
+        << "a checksum made for another of our addresses";
+    for (size_t cut = 0; cut < reply.size(); ++cut)
+        EXPECT_FALSE(isMatchingEchoReply6(reply.data(), cut, probed, probed, us, sent)) << "cut to " << cut;
+    std::vector<uint8_t> changed = reply;
+    changed[20] ^= 0x01;
+    EXPECT_FALSE(isMatchingEchoReply6(changed.data(), changed.size(), probed, probed, us, sent)) << "a changed byte";
+    changed = reply;
+    changed[1] = 1;
+    EXPECT_FALSE(isMatchingEchoReply6(changed.data(), changed.size(), probed, probed, us, sent)) << "code 1";
+    SentEchoes none;
+    EXPECT_FALSE(isMatchingEchoReply6(reply.data(), reply.size(), probed, probed, us, none)) << "not sent";
+    EXPECT_FALSE(isMatchingEchoReply6(nullptr, 0, probed, probed, us, sent));
+}
