@@ -68,8 +68,8 @@ bool isMatchingEchoReply(const uint8_t* datagram, std::size_t length, uint32_t s
     return wasSent(sent, readLittleEndian16(icmp + 4), readLittleEndian16(icmp + 6));
 }
 
-bool isMatchingEchoReply6(const uint8_t* message, std::size_t length, const Ipv6Address& sender,
-                          const Ipv6Address& destination, const Ipv6Address& local, const SentEchoes& sent)
+bool isMatchingEchoReply6(const uint8_t* message, std::size_t length, const Ipv6Bytes& sender,
+                          const Ipv6Bytes& destination, const Ipv6Bytes& local, const SentEchoes& sent)
 {
     enum : uint8_t { kEchoReply6Type = 129 };
     if (message == nullptr || length < kIcmpHeaderSize || message[0] != kEchoReply6Type || message[1] != 0)

@@ -25,12 +25,12 @@ void rememberSentEcho(SentEchoes& sent, uint16_t identifier, uint16_t sequence);
 bool isMatchingEchoReply(const uint8_t* datagram, std::size_t length, uint32_t sender,
                          uint32_t destination, const SentEchoes& sent);
 
-struct Ipv6Address;
+struct Ipv6Bytes;
 
 // The same for a message read from a raw ICMPv6 socket, which gives the
 // ICMPv6 message without its IPv6 header: an echo reply (type 129, code 0)
 // from the probed address, sent to ours (`local`, for the checksum's
 // pseudo-header), whose checksum holds and whose numbers are those of a
 // request in `sent`. Any byte string of any length is safe to pass.
-bool isMatchingEchoReply6(const uint8_t* message, std::size_t length, const Ipv6Address& sender,
-                          const Ipv6Address& destination, const Ipv6Address& local, const SentEchoes& sent);
+bool isMatchingEchoReply6(const uint8_t* message, std::size_t length, const Ipv6Bytes& sender,
+                          const Ipv6Bytes& destination, const Ipv6Bytes& local, const SentEchoes& sent);

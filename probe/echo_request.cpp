@@ -43,7 +43,7 @@ uint32_t addWords(uint32_t sum, const uint8_t* bytes, std::size_t length)
 
 } // namespace
 
-uint16_t icmpv6Checksum(const Ipv6Address& source, const Ipv6Address& destination, const void* message,
+uint16_t icmpv6Checksum(const Ipv6Bytes& source, const Ipv6Bytes& destination, const void* message,
                         std::size_t length)
 {
     // The pseudo-header's length and next header, big-endian on the wire.
@@ -64,8 +64,8 @@ uint16_t icmpv6Checksum(const Ipv6Address& source, const Ipv6Address& destinatio
     return static_cast<uint16_t>(~sum & 0xFFFF);
 }
 
-void buildEchoRequest6(EchoRequest& request, EchoCounters& counters, uint32_t tickCount, const Ipv6Address& source,
-                       const Ipv6Address& destination)
+void buildEchoRequest6(EchoRequest& request, EchoCounters& counters, uint32_t tickCount, const Ipv6Bytes& source,
+                       const Ipv6Bytes& destination)
 {
     buildEchoRequest(request, counters, tickCount);
     request.type = 128;

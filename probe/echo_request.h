@@ -44,16 +44,16 @@ uint16_t internetChecksum(const void* data, std::size_t length);
 void buildEchoRequest(EchoRequest& request, EchoCounters& counters, uint32_t tickCount);
 
 // ICMPv6 (RFC 4443): an IPv6 address as the socket functions hold it.
-struct Ipv6Address {
+struct Ipv6Bytes {
     uint8_t bytes[16];
 };
 
 // The ICMPv6 checksum, which covers a pseudo-header too: the source and
 // destination addresses, the message's length and the next header (58).
 // Over a message whose checksum field holds its checksum, the result is 0.
-uint16_t icmpv6Checksum(const Ipv6Address& source, const Ipv6Address& destination, const void* message,
+uint16_t icmpv6Checksum(const Ipv6Bytes& source, const Ipv6Bytes& destination, const void* message,
                         std::size_t length);
 
 // The same request for IPv6: type 128, its checksum for that pair of addresses.
-void buildEchoRequest6(EchoRequest& request, EchoCounters& counters, uint32_t tickCount, const Ipv6Address& source,
-                       const Ipv6Address& destination);
+void buildEchoRequest6(EchoRequest& request, EchoCounters& counters, uint32_t tickCount, const Ipv6Bytes& source,
+                       const Ipv6Bytes& destination);

@@ -18,6 +18,10 @@ namespace {
 
 enum HistoryControl : int { kPreviousButton = 1201, kNextButton = 1202, kCopyButton = 1203 };  // Close is IDCANCEL
 enum : int { kDaysShown = 7, kTipTextSize = 160, kDayNameSize = 32 };
+// While open, the window reads the log again each minute, so that today's
+// strip keeps up with now; nothing runs while it is closed.
+enum : UINT_PTR { kRefreshTimer = 1 };
+enum : UINT { kRefreshMs = 60000 };
 const wchar_t kHistoryClassName[] = L"LintoraHistory";
 
 // The layout at 96 DPI, in pixels; every place is scaled to the window's DPI.
@@ -643,6 +647,9 @@ LRESULT CALLBACK historyWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_SETFOCUS:
         focusFirstButton(window);
         return 0;
+    case WM_TIMER:
+        refreshHistoryWindow();
+        return 0;
     case kDpiChangedMessage:
         onHistoryDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -697,6 +704,7 @@ HWND createHistoryWindow()
     layOut(window);
     sizeWindow(window);
     placeWindow(window);
+    SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
     return window;
 }
 
@@ -711,6 +719,14 @@ void openHistoryWindow()
     ShowWindow(g_history.window, IsIconic(g_history.window) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(g_history.window);
     focusFirstButton(g_history.window);
+}
+
+void refreshHistoryWindow()
+{
+    if (g_history.window == nullptr)
+        return;
+    readLog();
+    showWeek(g_history.shown.weeksBack);
 }
 
 void closeHistoryWindow()

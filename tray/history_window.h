@@ -9,6 +9,9 @@
 // Reads the log and shows its last seven days; brings an open window forward
 // with the log read again.
 void openHistoryWindow();
+// Reads the log again and draws the week shown, if the window is open: a
+// new row was written, or a minute has passed.
+void refreshHistoryWindow();
 // Closes the window, if open, remembering its position.
 void closeHistoryWindow();
 // The window's keys, before the message is dispatched: Page Up and Page Down

@@ -148,6 +148,7 @@ void logNewlyShown(HWND window, LinkState state, BreakCause cause, bool first)
     g_app.shownCause = cause;
     showSignInPageItem(cause == SignInPage);
     noteRunning(0, now);
+    refreshHistoryWindow();
 }
 
 // Nothing is watched from now on (Exit, the session's end, sleep): a row says why.

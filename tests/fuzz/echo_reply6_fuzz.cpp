@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The first byte chooses the sent requests and the sender; the rest is the message.
     SentEchoes sent;
-    Ipv6Address local = {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}};
-    Ipv6Address probed = {{0, 0x64, 0xff, 0x9b, 0, 0, 0, 0, 0, 0, 0, 0, 203, 0, 113, 10}};
-    Ipv6Address sender = probed;
+    Ipv6Bytes local = {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}};
+    Ipv6Bytes probed = {{0, 0x64, 0xff, 0x9b, 0, 0, 0, 0, 0, 0, 0, 0, 203, 0, 113, 10}};
+    Ipv6Bytes sender = probed;
     if (size >= 1) {
         const int count = data[0] % (kMaxEchoRequestsPerProbe + 1);
         for (int i = 0; i < count; ++i)

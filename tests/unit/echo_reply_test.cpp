@@ -256,16 +256,16 @@ TEST(SentEchoes, KeepsAtMostFour)
 
 namespace {
 
-Ipv6Address address6(uint8_t last)
+Ipv6Bytes address6(uint8_t last)
 {
-    Ipv6Address address = {{0x20, 0x01, 0x0d, 0xb8}};
+    Ipv6Bytes address = {{0x20, 0x01, 0x0d, 0xb8}};
     address.bytes[15] = last;
     return address;
 }
 
 // The checksum as RFC 4443 writes it: RFC 1071's over the pseudo-header
 // (source, destination, a 32-bit length, three zero bytes, 58) and the message.
-uint16_t checksumOverPseudoHeader(const Ipv6Address& source, const Ipv6Address& destination,
+uint16_t checksumOverPseudoHeader(const Ipv6Bytes& source, const Ipv6Bytes& destination,
                                   const std::vector<uint8_t>& message)
 {
     std::vector<uint8_t> whole(source.bytes, source.bytes + 16);
@@ -282,7 +282,7 @@ uint16_t checksumOverPseudoHeader(const Ipv6Address& source, const Ipv6Address& 
 
 TEST(EchoReply6, TheReplyFromTheProbedAddressMatchesAndNothingElseDoes)
 {
-    const Ipv6Address us = address6(1), probed = address6(0x0a), other = address6(0x0b);
+    const Ipv6Bytes us = address6(1), probed = address6(0x0a), other = address6(0x0b);
     EchoCounters counters;
     EchoRequest request;
     buildEchoRequest6(request, counters, 1234, us, probed);

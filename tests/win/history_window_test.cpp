@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/messages.h"
 #include "core/text.h"
 #include "history/history_text.h"
 #include "history/local_time.h"
@@ -205,6 +206,17 @@ TEST_F(HistoryWindowTest, PagesBackAWeekThroughTheSetAsideFileAndForwardAgain)
     SendDlgItemMessageW(window(), 1202, BM_CLICK, 0, 0);  // Next
     pumpMessages();
     EXPECT_EQ(title(), thisWeek);
+
+    // A change while it is open: its row is drawn at once.
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Connected, kLinkStateFirst);
+    SendMessageA(g_app.mainWindow, WM_LINKSTATE, Broken, linkStateFlags(false, ProviderDown));
+    SendDlgItemMessageW(window(), 1203, BM_CLICK, 0, 0);
+    pumpMessages();
+    const std::string summary = clipboard();
+    const size_t today = summary.find(date(0) + "  uptime ");
+    ASSERT_NE(today, std::string::npos) << summary;
+    EXPECT_NE(summary.substr(today, summary.find('\n', today) - today).find("  outages 1  "), std::string::npos)
+        << "today's outage, begun now\n" << summary;
 }
 
 } // namespace
