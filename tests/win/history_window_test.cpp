@@ -217,6 +217,18 @@ TEST_F(HistoryWindowTest, PagesBackAWeekThroughTheSetAsideFileAndForwardAgain)
     ASSERT_NE(today, std::string::npos) << summary;
     EXPECT_NE(summary.substr(today, summary.find('\n', today) - today).find("  outages 1  "), std::string::npos)
         << "today's outage, begun now\n" << summary;
+
+    // Moved to a display at 150 %: the place the system suggests, the layout half as large again.
+    RECT client, suggested = {40, 30, 1000, 600};
+    GetClientRect(window(), &client);
+    const LONG width96 = client.right;
+    SendMessageW(window(), kDpiChangedMessage, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetClientRect(window(), &client);
+    EXPECT_EQ(client.right, width96 * 3 / 2);
+    RECT placed;
+    GetWindowRect(window(), &placed);
+    EXPECT_EQ(placed.left, 40);
+    EXPECT_EQ(placed.top, 30);
 }
 
 } // namespace
