@@ -386,7 +386,7 @@ idle-cost)
             fi
         done | awk '{s += $1} END {print s + 0}'
     }
-    stamp() { stat -c %Y.%s "$APP_DIR/connection-log.running" 2>/dev/null; }
+    stamp() { stat -c %Y.%s "$APP_DIR/connection-log.running" 2>/dev/null || true; }  # none in older builds
     before=$(ticks)
     rewrites=0 last=$(stamp) end=$((SECONDS + COUNT))
     while [ $SECONDS -lt $end ]; do
