@@ -43,7 +43,8 @@ enum : int {
     kClientHeight = kMargin + kAxisHeight + (kDaysShown + 1) * kRowHeight + kNoteHeight + kButtonHeight + kMargin,
 };
 
-// What the log says, read when the window opens: its periods until then.
+// What the log says, read when the window opens and at each refresh: its
+// periods until then.
 struct HistoryLog {
     Period* periods;
     std::size_t count;

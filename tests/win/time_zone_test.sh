@@ -18,20 +18,24 @@ changes_of() {
         while read -r when; do date -u -d "$when UTC" +%s; done
 }
 
+# agree WHAT EXPECTED GOT: one check, the differences shown where it fails.
+agree() {
+    if [ "$3" = "$2" ]; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1"
+        diff <(echo "$2") <(echo "$3") | sed 's/^/    /'
+        failures=$((failures + 1))
+    fi
+}
+
 check_zone() {  # check_zone ZONE MOMENT... (Unix seconds, with +UNITS for a fraction)
     local zone=$1
     shift
-    local got expected
-    got=$(TZ=$zone "$wine" "$exe" "$@" 2>/dev/null | tr -d '\r')
-    expected=$(for moment in "$@"; do TZ=$zone date -d "@${moment%%+*}" +%Y-%m-%dT%H:%M:%S%:z; done)
     checked=$((checked + $#))
-    if [ "$got" = "$expected" ]; then
-        echo "ok: $zone ($# moments)"
-    else
-        echo "FAIL: $zone"
-        diff <(echo "$expected") <(echo "$got") | sed 's/^/    /'
-        failures=$((failures + 1))
-    fi
+    agree "$zone ($# moments)" \
+        "$(for moment in "$@"; do TZ=$zone date -d "@${moment%%+*}" +%Y-%m-%dT%H:%M:%S%:z; done)" \
+        "$(TZ=$zone "$wine" "$exe" "$@" 2>/dev/null | tr -d '\r')"
 }
 
 now=$(date +%s)
@@ -53,16 +57,10 @@ for zone in Europe/Berlin America/New_York Australia/Adelaide; do
         day=$(TZ=$zone date -d "@$at" +%F)
         days+=("$(TZ=$zone date -d "$day -1 day" +%F)" "$day" "$(TZ=$zone date -d "$day +1 day" +%F)")
     done
-    got=$(TZ=$zone "$wine" "$exe" "${days[@]}" 2>/dev/null | tr -d '\r')
-    expected=$(for day in "${days[@]}"; do TZ=$zone date -d "$day 00:00" +%s; done)
     checked=$((checked + ${#days[@]}))
-    if [ "$got" = "$expected" ]; then
-        echo "ok: $zone local midnights around the changes"
-    else
-        echo "FAIL: $zone local midnights"
-        diff <(echo "$expected") <(echo "$got") | sed 's/^/    /'
-        failures=$((failures + 1))
-    fi
+    agree "$zone local midnights around the changes" \
+        "$(for day in "${days[@]}"; do TZ=$zone date -d "$day 00:00" +%s; done)" \
+        "$(TZ=$zone "$wine" "$exe" "${days[@]}" 2>/dev/null | tr -d '\r')"
 done
 echo "$checked moments in $((7 + 3)) zones"
 exit $((failures > 0))
