@@ -4,7 +4,8 @@
 # transparency mask), then 48 at 32 bits with alpha, 32 at 24 bits and 16 at
 # 32 bits with alpha; then 20, 24 and 40 pixels at 32 bits stored as PNG, for
 # the tray and the windows at 125 to 250 % (Vista and later read them; XP
-# takes the six, which come first). Needs librsvg2-bin (rsvg-convert), icoutils (icotool)
+# takes the six, which come first). The 8-bit images keep only the colours
+# they use. Needs librsvg2-bin (rsvg-convert), icoutils (icotool)
 # and imagemagick (convert). Run it after changing an .svg; commit the .ico.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,3 +29,4 @@ for name in broken connected; do
         -b 32 "$work/$name-48.png" -b 24 "$work/$name-32.png" -b 32 "$work/$name-16.png" \
         -r "$work/$name-20-32.png" -r "$work/$name-24-32.png" -r "$work/$name-40-32.png"
 done
+"$here/trim_palettes.py" "$here/broken.ico" "$here/connected.ico"

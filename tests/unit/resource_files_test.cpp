@@ -1,6 +1,7 @@
 // The icon files and the manifest that go into the executable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -22,6 +23,27 @@ struct Image {
     unsigned size;
     unsigned bits;
 };
+
+// An 8-bit image's palette holds the colours its pixels use, and no more
+// (the program is smaller by the rest): each is used, none is out of it.
+void expectPaletteOfItsColours(const std::vector<uint8_t>& ico, size_t offset, uint32_t bytes, unsigned size,
+                               const std::string& what)
+{
+    const uint32_t colours = le32(ico, offset + 32);
+    ASSERT_GE(colours, 2u) << what;
+    ASSERT_LE(colours, 256u) << what;
+    const size_t pixels = offset + 40 + 4 * colours;
+    const size_t stride = (size + 3) & ~3u, maskStride = ((size + 31) / 32) * 4;
+    ASSERT_EQ(bytes, 40 + 4 * colours + size * (stride + maskStride)) << what << ": header, palette, pixels, mask";
+    std::vector<bool> used(colours);
+    for (size_t row = 0; row < size; ++row)
+        for (size_t column = 0; column < size; ++column) {
+            const uint8_t index = ico.at(pixels + row * stride + column);
+            ASSERT_LT(index, colours) << what << " at " << column << "," << row;
+            used[index] = true;
+        }
+    EXPECT_EQ(std::count(used.begin(), used.end(), true), long(colours)) << what << ": a colour no pixel uses";
+}
 
 // The six classic images that every Windows reads, then 20, 24 and 40 pixels
 // at 32 bits stored as PNG for the scales of today's displays.
@@ -45,6 +67,8 @@ void expectItsImages(const std::string& name)
         EXPECT_EQ(le32(ico, offset + 4), expected[i].size);
         EXPECT_EQ(le32(ico, offset + 8), 2 * expected[i].size);
         EXPECT_EQ(le16(ico, offset + 14), expected[i].bits) << name << " image " << i;
+        if (expected[i].bits == 8)
+            expectPaletteOfItsColours(ico, offset, bytes, expected[i].size, name + " image " + std::to_string(i));
     }
     const unsigned pngSizes[3] = {20, 24, 40};
     for (int i = 0; i < 3; ++i) {

@@ -2,6 +2,7 @@
 // a stand-in for Shell_NotifyIconW, which can refuse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -158,3 +159,54 @@ TEST_F(TrayIconTest, TheTipsDateInAPolishLocaleStaysIntact)
 }
 
 } // namespace
+
+// The 8-bit images carry short palettes: Windows must read them as they are.
+// Each pixel drawn from the resource is its palette colour, or untouched
+// where the mask makes it transparent.
+TEST(IconImages, EightBitImagesDrawTheColoursOfTheirShortPalettes)
+{
+    int checked = 0;
+    for (WORD id = 1; id < 64; ++id) {
+        const HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_ICON));
+        if (found == nullptr)
+            continue;
+        const BYTE* image = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+        const BITMAPINFOHEADER& header = *reinterpret_cast<const BITMAPINFOHEADER*>(image);
+        if (header.biSize != sizeof header || header.biBitCount != 8)
+            continue;
+        ASSERT_LT(header.biClrUsed, 256u) << "icon image " << id << " keeps a full palette";
+        const int size = header.biWidth, stride = (size + 3) & ~3, maskStride = ((size + 31) / 32) * 4;
+        const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(image + sizeof header);
+        const BYTE* pixels = image + sizeof header + 4 * header.biClrUsed;
+        const BYTE* mask = pixels + stride * size;
+        const HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image), SizeofResource(nullptr, found), TRUE,
+                                                    0x00030000, size, size, 0);
+        ASSERT_NE(icon, nullptr) << "icon image " << id;
+        BITMAPINFO info = {};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // bottom-up, as the image
+        void* bits = nullptr;
+        const HDC dc = CreateCompatibleDC(nullptr);
+        const HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HGDIOBJ old = SelectObject(dc, target);
+        const DWORD background = 0x00123456;
+        std::fill_n(static_cast<DWORD*>(bits), size * size, background);
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        int wrong = 0;
+        for (int row = 0; row < size; ++row)
+            for (int column = 0; column < size; ++column) {
+                const bool transparent = (mask[row * maskStride + column / 8] >> (7 - column % 8)) & 1;
+                const RGBQUAD& colour = palette[pixels[row * stride + column]];
+                const DWORD expected = transparent ? background
+                                                   : DWORD(colour.rgbRed) << 16 | colour.rgbGreen << 8 | colour.rgbBlue;
+                wrong += (static_cast<DWORD*>(bits)[row * size + column] & 0xFFFFFF) != expected;
+            }
+        EXPECT_EQ(wrong, 0) << "icon image " << id << ", " << size << " px, " << header.biClrUsed << " colours";
+        SelectObject(dc, old);
+        DeleteObject(target);
+        DeleteDC(dc);
+        DestroyIcon(icon);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 6) << "three 8-bit images in each of the two icons";
+}
