@@ -29,7 +29,7 @@ struct AppState {
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only
-    BreakCause shownCause;              // where the break is, while Broken; UI thread only
+    BreakCause shownCause;              // where the break is, or ThroughProxy; UI thread only
     // Set by the user interface thread, read by the monitor: suspends and
     // resumes so far, whether the machine is going to sleep (from the
     // suspend notice to the resume), and the event that cuts the monitor's

@@ -30,6 +30,8 @@ const CauseTexts kCauseTexts[kBreakCauses] = {
     {"Names are not being answered (DNS)", "names"},
     {"Sign-in page in the way", "sign-in page"},
     {"The internet does not answer", "internet"},
+    {"The proxy does not reach the internet", "proxy"},
+    {"through the proxy", "through proxy"},
 };
 
 const CauseTexts& causeTexts(BreakCause cause)

@@ -7,7 +7,8 @@ enum LinkState { Connected = 0, Broken = 1 };
 // The one text of a state: the notification icon's tip and the status message.
 const char* linkStateText(LinkState state);
 
-// Where the break is, when Broken; NoCause while Connected.
+// Where the break is, when Broken; while Connected, NoCause, or ThroughProxy
+// where only the user's proxy reaches the internet.
 enum BreakCause {
     NoCause = 0,
     NoNetwork,        // no local address toward the internet: cable out, Wi-Fi off
@@ -17,13 +18,16 @@ enum BreakCause {
     SignInPage,       // a sign-in page is in the way
     InternetSilent,   // the hosts do not answer, and no router could be asked:
                       // it never answers echo, or the route has no next hop
+    ProxyCut,         // the hosts do not answer, and the user's proxy answers
+                      // for an internet it cannot reach
+    ThroughProxy,     // Connected: the hosts do not answer, the proxy reaches them
     kBreakCauses
 };
 
-// The line under the Broken text in the tip and the status window; "" for NoCause.
+// The line under the state's text in the tip and the status window; "" for NoCause.
 const char* breakCauseText(BreakCause cause);
 
-// The log's cause column: "router", "sign-in page"; "" for NoCause.
+// The log's cause column: "router", "sign-in page", "through proxy"; "" for NoCause.
 const char* breakCauseName(BreakCause cause);
 
 // The icon group of a state, which is also the notification icon's identifier.

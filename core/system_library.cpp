@@ -16,16 +16,6 @@ void* kernelFunction(const char* name)
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
 }
 
-HMODULE loadSystemLibrary(const wchar_t* dllName)
-{
-    wchar_t path[kTextBufferSize];
-    const UINT length = GetSystemDirectoryW(path, kTextBufferSize);
-    if (length == 0 || length >= kTextBufferSize || !appendText(path, L"\\") || !appendText(path, dllName))
-        return nullptr;
-    // A full path, and the DLL's own imports looked for beside it: in the system folder.
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 } // namespace
 
 void restrictDllSearchToSystem()
@@ -41,8 +31,18 @@ void restrictDllSearchToSystem()
         setDefault(kSearchSystemFolder);
 }
 
+HMODULE systemLibrary(const wchar_t* dllName)
+{
+    wchar_t path[kTextBufferSize];
+    const UINT length = GetSystemDirectoryW(path, kTextBufferSize);
+    if (length == 0 || length >= kTextBufferSize || !appendText(path, L"\\") || !appendText(path, dllName))
+        return nullptr;
+    // A full path, and the DLL's own imports looked for beside it: in the system folder.
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 void* systemFunction(const wchar_t* dllName, const char* functionName)
 {
-    const HMODULE module = loadSystemLibrary(dllName);
+    const HMODULE module = systemLibrary(dllName);
     return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, functionName)) : nullptr;
 }

@@ -11,5 +11,8 @@
 // and takes the current folder out of the search everywhere else.
 void restrictDllSearchToSystem();
 
+// A DLL of the system folder, by its full path; null where it is missing.
+HMODULE systemLibrary(const wchar_t* dllName);
+
 // A function of a DLL in the system folder; null when either is missing.
 void* systemFunction(const wchar_t* dllName, const char* functionName);

@@ -101,18 +101,17 @@ bool parseFields(const char* text, std::size_t length, LogRow& row)
     const std::size_t causeLength = length - at - 1;
     if (causeLength == 0)
         return true;
-    if (row.kind == RowKind::Connected)
-        return false;
     if (row.kind == RowKind::NotWatching) {
         for (int reason = 0; reason < kNotWatchingReasons; ++reason)
             if (sameText(cause, causeLength, notWatchingReasonName(static_cast<NotWatching>(reason))))
                 return true;
         return false;
     }
+    // Connected carries only the way it goes out; Broken, where the break is.
     for (int c = NoNetwork; c < kBreakCauses; ++c)
         if (sameText(cause, causeLength, breakCauseName(static_cast<BreakCause>(c)))) {
             row.cause = static_cast<BreakCause>(c);
-            return true;
+            return (row.kind == RowKind::Connected) == (c == ThroughProxy);
         }
     return false;
 }
@@ -195,6 +194,7 @@ StripShade stripShade(const Period& period)
     case ProviderDown:
     case NamesUnanswered:
     case InternetSilent:
+    case ProxyCut:
         return StripShade::DownFar;
     default:
         return StripShade::Down;

@@ -82,6 +82,71 @@ BreakCause causeOfSilence(const MonitorHooks& hooks, const ProbeFindings& found,
     return answered ? ProviderDown : InternetSilent;
 }
 
+// Connected through the proxy, or Broken by its way out: the check through it
+// is the probe, and nothing is sent to the hosts directly.
+bool proxyCarriesTheCheck(const MonitorState& state)
+{
+    return state.cause == ThroughProxy || state.cause == ProxyCut;
+}
+
+// What the proxy's answer shows; false where it shows nothing (none is set,
+// it was not reached or not asked).
+bool judgedByProxy(ProxyAnswer answer, const MonitorState& state, Verdict& verdict)
+{
+    if (answer == ProxyAnswer::Reached)
+        verdict = {Connected, ThroughProxy};
+    else if (answer == ProxyAnswer::Cut)
+        verdict = {Broken, ProxyCut};
+    else if (answer == ProxyAnswer::NoOpinion && state.shown == Connected && state.cause == ThroughProxy)
+        verdict = {Connected, ThroughProxy};
+    else
+        return false;
+    return true;
+}
+
+// The check through the proxy alone, while it carries the check. false where
+// the hosts are to be probed directly; then *askProxyAgain says whether the
+// direct probe's failure may ask it again (not where it was just not reached).
+bool judgedThroughProxyAlone(const MonitorHooks& hooks, MonitorState& state, Verdict& verdict, bool& askProxyAgain)
+{
+    askProxyAgain = true;
+    if (hooks.checkProxy == nullptr || !proxyCarriesTheCheck(state))
+        return false;
+    const ProxyAnswer answer = hooks.checkProxy(true, hooks.context);
+    askProxyAgain = answer != ProxyAnswer::Unreachable;
+    if (answer != ProxyAnswer::NoOpinion)
+        return judgedByProxy(answer, state, verdict);
+    verdict = {state.shown, state.cause};  // what the proxy last showed stands
+    return true;
+}
+
+Verdict judgeDirectProbe(const MonitorHooks& hooks, LinkState answer, MonitorState& state, bool askProxy)
+{
+    const ProbeFindings found = findingsOf(hooks);
+    if (found.networkChanged)
+        state.gatewayEcho = GatewayEcho::Unlearned;
+    if (answer != Connected) {
+        state.namesFailedInRow = 0;
+        if (!found.localAddress)
+            return {Broken, NoNetwork};
+        Verdict throughProxy;
+        if (askProxy && hooks.checkProxy != nullptr &&
+            judgedByProxy(hooks.checkProxy(false, hooks.context), state, throughProxy))
+            return throughProxy;
+        const BreakCause cause = causeOfSilence(hooks, found, state);
+        if (cause != RouterSilent && signInPageInTheWay(hooks, answer, state))
+            return {Broken, SignInPage};
+        return {Broken, cause};
+    }
+    learnGateway(hooks, found, state);
+    state.namesFailedInRow = found.namesFailed ? state.namesFailedInRow + 1 : 0;
+    if (found.webCheckDue && signInPageInTheWay(hooks, answer, state))
+        return {Broken, SignInPage};
+    if (state.namesFailedInRow >= kNameFailuresForBroken)
+        return {Broken, NamesUnanswered};
+    return {Connected, NoCause};
+}
+
 bool graceOver(const MonitorHooks& hooks, const MonitorState& state)
 {
     return hooks.clockMs(hooks.context) - state.resumedAtMs >= kResumeGraceMs;
@@ -117,25 +182,7 @@ uint32_t pauseBeforeNextProbe(LinkState previous, uint32_t pingIntervalMs)
 
 Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, MonitorState& state)
 {
-    const ProbeFindings found = findingsOf(hooks);
-    if (found.networkChanged)
-        state.gatewayEcho = GatewayEcho::Unlearned;
-    if (answer != Connected) {
-        state.namesFailedInRow = 0;
-        if (!found.localAddress)
-            return {Broken, NoNetwork};
-        const BreakCause cause = causeOfSilence(hooks, found, state);
-        if (cause != RouterSilent && signInPageInTheWay(hooks, answer, state))
-            return {Broken, SignInPage};
-        return {Broken, cause};
-    }
-    learnGateway(hooks, found, state);
-    state.namesFailedInRow = found.namesFailed ? state.namesFailedInRow + 1 : 0;
-    if (found.webCheckDue && signInPageInTheWay(hooks, answer, state))
-        return {Broken, SignInPage};
-    if (state.namesFailedInRow >= kNameFailuresForBroken)
-        return {Broken, NamesUnanswered};
-    return {Connected, NoCause};
+    return judgeDirectProbe(hooks, answer, state, true);
 }
 
 MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generator)
@@ -158,16 +205,22 @@ MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, Mo
     const uint32_t pause = soon && regular > kBrokenRetryMs ? static_cast<uint32_t>(kBrokenRetryMs) : regular;
     hooks.sleep(pause, hooks.context);
     noticePowerChange(hooks, state);  // a resume cut the wait short: probe now
-    const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
-    if (noticePowerChange(hooks, state))
-        return state;  // the machine slept or woke during the probe: its answer means nothing
-    if (state.resumeGrace && graceOver(hooks, state))
+    Verdict verdict;
+    bool askProxy;
+    if (!judgedThroughProxyAlone(hooks, state, verdict, askProxy)) {
+        const LinkState answer = hooks.probe(pickProbeHost(generator), hooks.context);
+        if (noticePowerChange(hooks, state))
+            return state;  // the machine slept or woke during the probe: its answer means nothing
+        if (state.resumeGrace && graceOver(hooks, state))
+            state.resumeGrace = false;
+        if (answer == Broken && state.resumeGrace)
+            return state;  // nothing more is asked of a network still waking
+        verdict = judgeDirectProbe(hooks, answer, state, askProxy);
+    } else if (state.resumeGrace && graceOver(hooks, state)) {
         state.resumeGrace = false;
-    if (answer == Broken && state.resumeGrace)
-        return state;  // nothing more is asked of a network still waking
-    const Verdict verdict = judgeProbe(hooks, answer, state);
+    }
     if (noticePowerChange(hooks, state))
-        return state;  // or while the gateway and the web were asked
+        return state;  // or while the gateway, the web or the proxy were asked
     if (verdict.state == Broken && state.resumeGrace)
         return state;
     const bool same = verdict.state == state.shown && verdict.cause == state.cause;

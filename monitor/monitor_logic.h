@@ -58,6 +58,10 @@ struct MonitorHooks {
     // The web check's answer, after a probe that said that; null where there
     // is none.
     WebAnswer (*checkWeb)(LinkState probeAnswer, void* context) = nullptr;
+    // The web check through the user's proxy. alone: no direct probe came
+    // before; the local network is looked at first (Unasked where it
+    // changed or is gone). Null where no proxy is ever asked.
+    ProxyAnswer (*checkProxy)(bool alone, void* context) = nullptr;
 };
 
 struct MonitorState {
@@ -108,5 +112,8 @@ MonitorState monitorFirstProbe(const MonitorHooks& hooks, HostGenerator& generat
 // as near as Broken does. The result of a probe during which the machine
 // went to sleep or woke is dropped, and for 30 s after a resume a Broken
 // result is retried every 5 s instead of being reported. The first verdict
-// reported after a sleep is reported even where nothing changed.
+// reported after a sleep is reported even where nothing changed. While the
+// proxy carries the check (Connected through it, or its way out cut), the
+// check through it is the probe; the hosts are probed directly again when
+// the proxy is not reached or the local network changes.
 MonitorState monitorPass(const MonitorHooks& hooks, HostGenerator& generator, MonitorState state);

@@ -11,6 +11,7 @@
 #include "watch/network_look.h"
 #include "watch/traffic_watch.h"
 #include "web/web_fetch.h"
+#include "web/web_proxy.h"
 
 namespace {
 
@@ -107,6 +108,21 @@ WebAnswer checkWeb(LinkState probeAnswer, void*)
     uint32_t address = 0;
     const uint32_t connectMs = probeAnswer == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs;
     const WebAnswer answer = lookUpHost(kWebCheckHost, address) ? fetchWebAnswer(address, connectMs) : WebAnswer::None;
+    restartTrafficWatch(g_traffic);
+    return answer;
+}
+
+// The web check through the user's proxy. Alone, it is the probe: the local
+// network is looked at first, and a change leaves the verdict to the hosts.
+ProxyAnswer checkProxy(bool alone, void*)
+{
+    if (alone) {
+        const NetworkPlace network = lookAtNetwork();
+        if (network != g_probedNetwork || network.localAddress == 0 || powerChanges(nullptr) != g_probedPowerChanges)
+            return ProxyAnswer::Unasked;
+        g_network = network;
+    }
+    const ProxyAnswer answer = fetchThroughProxy(g_reported == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs);
     restartTrafficWatch(g_traffic);
     return answer;
 }
@@ -227,6 +243,7 @@ DWORD WINAPI monitorLoop(LPVOID)
     hooks.findings = probeFindings;
     hooks.askGateway = askGateway;
     hooks.checkWeb = checkWeb;
+    hooks.checkProxy = checkProxy;
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
     for (;;)

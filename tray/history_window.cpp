@@ -173,7 +173,7 @@ void describePeriod(wchar_t (&text)[kTipTextSize], const Period& period)
     copyText(state, period.kind == RowKind::Connected ? "Connected"
                     : period.kind == RowKind::Broken  ? "Broken"
                                                       : "Not watching");
-    if (period.kind == RowKind::Broken && period.cause != NoCause) {
+    if (period.kind != RowKind::NotWatching && period.cause != NoCause) {
         appendText(state, ": ");
         appendText(state, breakCauseText(period.cause));
     }

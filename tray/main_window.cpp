@@ -85,12 +85,12 @@ void scheduleLogRetry(HWND window)
         KillTimer(window, kLogRetryTimer);
 }
 
-// The status window's message: the state's text, and under Broken's where
-// the break is.
+// The status window's message: the state's text, and under it where the
+// break is, or that only the proxy goes out.
 void formatStatusMessage(char (&message)[kTipSize], LinkState state, BreakCause cause)
 {
     lstrcpynA(message, linkStateText(state), sizeof message);
-    if (state == Broken && cause != NoCause) {
+    if (cause != NoCause) {
         lstrcatA(message, "\n");
         lstrcatA(message, breakCauseText(cause));  // both fit: the longest are 30 and 51 characters
     }
@@ -183,7 +183,8 @@ void onLinkState(HWND window, LinkState state, LPARAM flags)
     if (g_app.exiting)
         return;  // posted before Exit, handled after: no icon comes back, no row follows Exit's
     const bool first = (flags & kLinkStateFirst) != 0;
-    const BreakCause cause = state == Broken ? breakCauseOfFlags(flags) : NoCause;
+    const BreakCause cause = state == Broken || breakCauseOfFlags(flags) == ThroughProxy ? breakCauseOfFlags(flags)
+                                                                                          : NoCause;
     if (!first && state == g_app.shownState) {
         if (cause != g_app.shownCause || g_app.notWatchingSince != 0)
             onNewRowOfTheStateShown(window, state, cause);

@@ -164,7 +164,8 @@ void formatShownSince(wchar_t (&since)[kTipSize], LCID locale)
 
 } // namespace
 
-// The state's text, and on a second line where the break is and when the
+// The state's text, and on a second line where the break is (or that only
+// the proxy goes out) and when the
 // state (or the cause) shown began, once that is known.
 void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale)
 {
@@ -172,7 +173,7 @@ void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale)
     wchar_t since[kTipSize] = L"";
     if (shown && g_app.shownSince != 0)
         formatShownSince(since, locale);
-    const BreakCause cause = shown && state == Broken ? g_app.shownCause : NoCause;
+    const BreakCause cause = shown ? g_app.shownCause : NoCause;
     formatTip(tip, linkStateText(state), breakCauseText(cause), since);
 }
 

@@ -262,3 +262,11 @@ void noteWebCheck(WebCheckSchedule& schedule, uint32_t nowMs)
     schedule.checkedBefore = true;
     schedule.lastCheckMs = nowMs;
 }
+
+ProxyAnswer judgeProxyReply(unsigned status, const char* body, std::size_t length)
+{
+    if (status == 200)
+        return length == kExpectedSize && std::memcmp(body, kExpectedBody, kExpectedSize) == 0 ? ProxyAnswer::Reached
+                                                                                               : ProxyAnswer::Cut;
+    return status >= 502 && status <= 504 ? ProxyAnswer::Cut : ProxyAnswer::NoOpinion;
+}

@@ -48,6 +48,21 @@ bool webAnswerComplete(const WebAnswerReader& reader);
 // closed: the server ended the connection (else the time ran out or the read failed).
 WebAnswer judgeWebAnswer(const WebAnswerReader& reader, bool closed);
 
+// The web check sent through the proxy that the user's system names for its
+// address, where the hosts do not answer directly (an office whose firewall
+// lets only its proxy out).
+enum class ProxyAnswer {
+    NoProxy,      // none is set for the address: nothing was sent
+    Reached,      // status 200 and the page: the internet answered through it
+    Cut,          // 502, 503, 504 or another page: the proxy answers, its way out does not
+    NoOpinion,    // a sign-in the user's credentials do not meet (407), any other status
+    Unreachable,  // the proxy was not reached, or gave no whole answer
+    Unasked,      // the local network changed or is gone: the direct probe decides
+};
+
+// The answer a proxy gave, the body read whole (at most kMaxWebAnswerBytes).
+ProxyAnswer judgeProxyReply(unsigned status, const char* body, std::size_t length);
+
 // When a probe that said Connected is followed by the web check (one that
 // said Broken is, where the gateway does not name the break): after a
 // change to Connected, after a local network change or a resume, while a

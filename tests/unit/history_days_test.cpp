@@ -54,13 +54,16 @@ TEST(HistoryRows, EveryFormLintoraWritesAndNothingElse)
     const std::string asleep = "2026-12-07T16:05:09+00:00,Not watching,12,sleep";
     ASSERT_TRUE(parseLogRow(asleep.data(), asleep.size(), row));
     EXPECT_EQ(row.kind, RowKind::NotWatching);
+    const std::string proxied = "2026-12-07T16:05:09+01:00,Connected,7,through proxy";
+    ASSERT_TRUE(parseLogRow(proxied.data(), proxied.size(), row));
+    EXPECT_EQ(row.cause, ThroughProxy);
 
     for (const char* foreign : {"time,state,seconds_in_previous_state,cause",
                                 "# 2 rows lost here: the log could not be written for too long",
                                 "2026-02-29T10:00:00+01:00,Connected,,", "2026-12-07T24:00:00+01:00,Connected,,",
                                 "2026-12-07 16:05:09+01:00,Connected,,", "2026-12-07T16:05:09+01:00,Up,,",
                                 "2026-12-07T16:05:09+01:00,Connected,5,router", "2026-12-07T16:05:09+01:00,Broken,x,",
-                                "2026-12-07T16:05:09+01:00,Broken,1,weather", "2026-12-07T16:05:09+01:00,Broken,1,router,",
+                                "2026-12-07T16:05:09+01:00,Broken,1,weather", "2026-12-07T16:05:09+01:00,Broken,1,through proxy", "2026-12-07T16:05:09+01:00,Broken,1,router,",
                                 "2026-12-07T16:05:09+01:00,Not watching,1,nap", "2026-12-07T16:05:09+15:00,Connected,,",
                                 "2026-12-07T16:05:09+01:00,Broken,99999999999,", "\"2026-12-07T16:05:09+01:00\",Broken,,",
                                 "2026-12-07T16:05:09+01:00"}) {

@@ -177,7 +177,8 @@ struct CauseScript : ResumeScript {
     std::vector<ProbeFindings> found;  // by probe
     std::vector<bool> gateway;
     std::vector<WebAnswer> web;
-    size_t gatewayAsked = 0, webAsked = 0;
+    std::vector<ProxyAnswer> proxy;
+    size_t gatewayAsked = 0, webAsked = 0, proxyAsked = 0;
 };
 
 ProbeFindings scriptedFindings(void* context)
@@ -200,14 +201,22 @@ WebAnswer scriptedWeb(LinkState, void* context)
     return s.web.at(s.webAsked++);
 }
 
+ProxyAnswer scriptedProxy(bool alone, void* context)
+{
+    CauseScript& s = *static_cast<CauseScript*>(context);
+    s.events.push_back(alone ? "proxy alone" : "proxy");
+    return s.proxy.at(s.proxyAsked++);
+}
+
 Events runScript(CauseScript& script, const MonitorHooks& hooks)
 {
     HostGenerator generator;
     MonitorState state = monitorFirstProbe(hooks, generator);
-    while (script.next < script.answers.size())
+    while (script.next < script.answers.size() || script.proxyAsked < script.proxy.size())
         state = monitorPass(hooks, generator, state);
     EXPECT_EQ(script.gatewayAsked, script.gateway.size()) << "every scripted gateway answer asked for";
     EXPECT_EQ(script.webAsked, script.web.size()) << "every scripted web answer asked for";
+    EXPECT_EQ(script.proxyAsked, script.proxy.size()) << "every scripted proxy answer asked for";
     Events events;
     for (const std::string& e : script.events)
         events.push_back(e.rfind("probe ", 0) == 0 ? "probe" : e);
@@ -433,6 +442,63 @@ TEST(MonitorCause, NamesFailingWithTheHostsSilentCountForNothing)
     EXPECT_EQ(runWithCauses(script),
               (Events{"probe", "gateway 2", "web", "first Broken (provider)", "sleep 5000", "probe",
                       "change Connected", "sleep 5000", "probe"}));
+}
+
+Events runWithProxy(CauseScript script)
+{
+    script.withCauses = true;
+    MonitorHooks hooks = scriptedHooks(script);
+    hooks.findings = scriptedFindings;
+    hooks.askGateway = scriptedGateway;
+    hooks.checkWeb = scriptedWeb;
+    hooks.checkProxy = scriptedProxy;
+    return runScript(script, hooks);
+}
+
+TEST(MonitorProxy, AnOfficeWhereOnlyTheProxyGoesOutIsWatchedThroughItAlone)
+{
+    CauseScript script;
+    script.answers = {Broken};
+    script.found = {kHome};
+    script.proxy = {ProxyAnswer::Reached, ProxyAnswer::Reached, ProxyAnswer::Cut, ProxyAnswer::Cut,
+                    ProxyAnswer::NoOpinion, ProxyAnswer::Reached, ProxyAnswer::NoOpinion};
+    EXPECT_EQ(runWithProxy(script),
+              (Events{"probe", "proxy", "first Connected (through proxy)",
+                      "sleep 60000", "proxy alone",
+                      "sleep 60000", "proxy alone", "change Broken (proxy)",
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",  // a 407 meanwhile tells nothing
+                      "sleep 5000", "proxy alone", "change Connected (through proxy)",
+                      "sleep 60000", "proxy alone"}));
+}
+
+TEST(MonitorProxy, AProxyNotReachedLeavesTheCauseToTheProbeAndIsNotAskedTwice)
+{
+    CauseScript script;
+    script.answers = {Broken, Broken, Broken};
+    script.found = {kHome, kHome, kHome};
+    script.gateway = {true, true};
+    script.web = {WebAnswer::None, WebAnswer::None};
+    script.proxy = {ProxyAnswer::Reached, ProxyAnswer::Unreachable, ProxyAnswer::NoOpinion};
+    EXPECT_EQ(runWithProxy(script),
+              (Events{"probe", "proxy", "first Connected (through proxy)",
+                      "sleep 60000", "proxy alone", "probe", "gateway 2", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "proxy", "gateway 2", "web"}));  // a 407 is no answer
+}
+
+TEST(MonitorProxy, NothingGoesToTheProxyWhileTheHostsAnswerOrWithoutANetwork)
+{
+    CauseScript script;
+    ProbeFindings cableOut = {};
+    script.answers = {Connected, Broken, Broken, Connected};
+    script.found = {kHomeWebDue, cableOut, kHome, kHome};
+    script.gateway = {true, true};
+    script.web = {WebAnswer::Expected, WebAnswer::None};
+    script.proxy = {ProxyAnswer::NoProxy};
+    EXPECT_EQ(runWithProxy(script),
+              (Events{"probe", "gateway 1", "web", "first Connected",
+                      "sleep 60000", "probe", "change Broken (no network)",
+                      "sleep 5000", "probe", "proxy", "gateway 2", "web",  // no proxy set: as ever
+                      "sleep 5000", "probe", "change Connected"}));
 }
 
 TEST(MonitorLoop, PauseBeforeNextProbe)

@@ -136,4 +136,17 @@ TEST(WebCheck, DueAfterChangesWhileASignInPageIsShownAndHourly)
     EXPECT_TRUE(webCheckDue(schedule, Connected, false, false, t + 3600000)) << "once an hour";
 }
 
+TEST(WebCheck, TheProxysAnswers)
+{
+    const char page[] = "Microsoft Connect Test";
+    EXPECT_EQ(judgeProxyReply(200, page, 22), ProxyAnswer::Reached);
+    EXPECT_EQ(judgeProxyReply(200, page, 21), ProxyAnswer::Cut) << "the page cut short";
+    EXPECT_EQ(judgeProxyReply(200, "<html>Blocked</html>", 20), ProxyAnswer::Cut);
+    EXPECT_EQ(judgeProxyReply(502, "", 0), ProxyAnswer::Cut);
+    EXPECT_EQ(judgeProxyReply(504, page, 22), ProxyAnswer::Cut) << "the status first";
+    EXPECT_EQ(judgeProxyReply(407, "", 0), ProxyAnswer::NoOpinion) << "credentials not met";
+    for (unsigned status : {204u, 302u, 403u, 500u, 505u})
+        EXPECT_EQ(judgeProxyReply(status, page, 22), ProxyAnswer::NoOpinion) << status;
+}
+
 } // namespace

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# An office where only the proxy goes out: the firewall drops echo and every
+# connection to the hosts, and the user's proxy (set in the registry as
+# Windows stores it) sits on the router's side, with its own way out to the
+# web. Lintora must show Connected "through the proxy", Broken with the
+# proxy's cause when the proxy's way out fails (it answers 502), and
+# Connected again when it returns. Where the hosts answer directly, nothing
+# is sent to the proxy. What was shown is read from the log and the status
+# window; what reached the proxy, from its own log.
+source "$(dirname "$0")/harness.sh"
+LINTORA_EXE=$1
+PEEK_EXE=$2
+e2e_init proxy
+e2e_far_network
+e2e_start_display
+install_lintora $'[config]\nping_time_interval=5\nuse_dialog_message=yes\nmessage_hide_time=0'
+UPLINK=198.51.100.80
+PROXY_LOG="$E2E_WORK/proxy.log"
+: >"$PROXY_LOG"
+echo open >"$E2E_WORK/mode"
+ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
+start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
+start_bg in_far python3 "$E2E_DIR/proxy_tool.py" 192.0.2.254 3128 "$UPLINK" "$PROXY_LOG"
+
+# The proxy for every address but local ones: flags 3 (direct, proxy), the
+# proxy, no bypass list, no script, as the registry holds it.
+proxy_setting() {
+    python3 -c 'import struct, sys
+proxy = sys.argv[1].encode()
+blob = struct.pack("<III", 0x46, 1, 3) + struct.pack("<I", len(proxy)) + proxy + struct.pack("<II", 0, 0) + bytes(32)
+print(blob.hex())' "$1"
+}
+in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+    /v DefaultConnectionSettings /t REG_BINARY /d "$(proxy_setting 192.0.2.254:3128)" /f >/dev/null 2>&1
+status_text() { peek status | sed -n 's/.* text=//p'; }
+first_row() { wait_until 40 bash -c 2>/dev/null '[ "$(tr -d "\r" <"$1" 2>/dev/null | wc -l)" -ge 2 ]' _ "$APP_DIR/connection-log.csv"; }
+exit_run() {
+    peek command 107 >/dev/null
+    wait_until 20 exited_with "$1" 0
+}
+
+# Where the hosts answer directly, the proxy hears nothing, through probes
+# every 5 s and a web check.
+start_lintora direct
+check "direct: a first state" first_row
+check "direct: Connected" wait_until 20 states_are Connected
+expect_eq "without the proxy" "Connected" "$(last_row)"
+sleep 20
+expect_eq "nothing reached the proxy while the hosts answered" "0" "$(wc -l <"$PROXY_LOG")"
+exit_run direct
+
+# Only the proxy goes out.
+upstream lost
+rm -f "$APP_DIR/connection-log.csv"
+start_lintora office
+check "office: a first state" first_row
+expect_eq "office: Connected through the proxy" "Connected through proxy" "$(last_row)"
+check "the proxy was asked for the check page" grep -Eq '^GET http://www.msftconnecttest.com(:80)?/connecttest.txt$' "$PROXY_LOG"
+asked=$(wc -l <"$PROXY_LOG")
+
+# The proxy's way out fails: it answers 502.
+expect_next Broken 25 "the proxy's way out lost" ip -n "$E2E_FAR_NS" addr del "$UPLINK/32" dev lo
+expect_eq "the proxy's cause" "Broken proxy" "$(last_row)"
+expect_eq "the status window says so" 'Internet connection is broken.\nThe proxy does not reach the internet' \
+    "$(status_text)"
+expect_next Connected 20 "the proxy's way out back" ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
+expect_eq "through the proxy again" "Connected through proxy" "$(last_row)"
+expect_eq "the status window says how" 'Internet connection is established.\nthrough the proxy' "$(status_text)"
+e2e_log "requests through the proxy: $(($(wc -l <"$PROXY_LOG") - asked)) after the first"
+exit_run office
+e2e_finish
