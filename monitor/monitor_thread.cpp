@@ -100,14 +100,18 @@ bool askGateway(uint32_t gateway, uint32_t requests, void*)
     return answered;
 }
 
-// One plain HTTP request for the web check's page; its name failing counts
-// as a name failure.
+// One plain HTTP request for the web check's page, over the family its name
+// and the routes allow; its name failing counts as a name failure.
 WebAnswer checkWeb(LinkState probeAnswer, void*)
 {
     noteWebCheck(g_webChecks, GetTickCount());
-    uint32_t address = 0;
     const uint32_t connectMs = probeAnswer == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs;
-    const WebAnswer answer = lookUpHost(kWebCheckHost, address) ? fetchWebAnswer(address, connectMs) : WebAnswer::None;
+    HostAddresses host;
+    bool possible = lookUpHostAddresses(kWebCheckHost, host);
+    Ipv6Bytes local6;
+    const bool ipv6Route = possible && host.hasIpv6 && localIpv6RouteAddress(local6);
+    const bool overIpv6 = webCheckOverIpv6(localIpv4RouteAddress() != 0, ipv6Route, host, possible);
+    const WebAnswer answer = possible ? fetchWebAnswer(host, overIpv6, connectMs) : WebAnswer::None;
     restartTrafficWatch(g_traffic);
     return answer;
 }

@@ -1,6 +1,7 @@
 #include "probe/name_lookup.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 namespace {
@@ -10,18 +11,17 @@ enum : int { kRememberedNames = 4 };
 
 struct RememberedAddress {
     const char* name;
-    uint32_t address;
+    HostAddresses addresses;
 };
 
 // The hand-over between the monitor thread and the lookup thread. The
-// monitor writes `name` and sets `asked`; the lookup thread writes `address`
-// and `found` before it sets `answered`. `outstanding` is the monitor's own.
+// monitor writes `name` and sets `asked`; the lookup thread writes `answer`
+// before it sets `answered`. `outstanding` is the monitor's own.
 struct NameLookups {
     HANDLE thread;
     HANDLE asked, answered;  // auto-reset
     const char* name;
-    uint32_t address;
-    bool found;
+    HostAddresses answer;  // no family: not found
     bool nameServerAnswered;  // if only with "no such name"
     bool outstanding;
     DWORD askedAtMs;  // when the outstanding lookup was asked
@@ -31,18 +31,36 @@ struct NameLookups {
 
 NameLookups g_lookups;
 
-// Asks the system for the name that `name` holds, into `address` and
-// `found`. "No such name" and "no address of that kind" are answers too: the
+// The first address of each family in the answer.
+HostAddresses addressesOf(const addrinfo* found)
+{
+    HostAddresses addresses = {};
+    for (; found != nullptr; found = found->ai_next) {
+        if (found->ai_family == AF_INET && !addresses.hasIpv4 && found->ai_addrlen >= sizeof(sockaddr_in)) {
+            addresses.hasIpv4 = true;
+            addresses.ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+        } else if (found->ai_family == AF_INET6 && !addresses.hasIpv6 && found->ai_addrlen >= sizeof(sockaddr_in6)) {
+            addresses.hasIpv6 = true;
+            CopyMemory(addresses.ipv6.bytes, &reinterpret_cast<const sockaddr_in6*>(found->ai_addr)->sin6_addr, 16);
+        }
+    }
+    return addresses;
+}
+
+// Asks the system for the name that `name` holds, both families, into
+// `answer`. "No such name" and "no address of that kind" are answers too: the
 // name server works, and only a failure to get any answer counts against names.
 void resolveAskedName()
 {
-    const hostent* entry = gethostbyname(g_lookups.name);
-    g_lookups.found = entry != nullptr && entry->h_addrtype == AF_INET && entry->h_length == 4 &&
-                      entry->h_addr_list[0] != nullptr;
-    const int error = entry == nullptr ? WSAGetLastError() : 0;
-    g_lookups.nameServerAnswered = entry != nullptr || error == WSAHOST_NOT_FOUND || error == WSANO_DATA;
-    if (g_lookups.found)
-        CopyMemory(&g_lookups.address, entry->h_addr_list[0], sizeof g_lookups.address);
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = getaddrinfo(g_lookups.name, nullptr, &hints, &found);
+    g_lookups.answer = error == 0 ? addressesOf(found) : HostAddresses();
+    g_lookups.nameServerAnswered = error == 0 || error == WSAHOST_NOT_FOUND || error == WSANO_DATA;
+    if (found != nullptr)
+        freeaddrinfo(found);
 }
 
 DWORD WINAPI lookupLoop(LPVOID)
@@ -76,12 +94,12 @@ RememberedAddress* rememberedFor(const char* name)
     return nullptr;  // more names than there is room for: none remembered
 }
 
-void remember(const char* name, uint32_t address)
+void remember(const char* name, const HostAddresses& answer)
 {
     RememberedAddress* entry = rememberedFor(name);
     if (entry != nullptr) {
         entry->name = name;
-        entry->address = address;
+        takeNameAnswer(entry->addresses, answer);
     }
 }
 
@@ -90,8 +108,8 @@ void takeAnswer()
 {
     g_lookups.outstanding = false;
     g_lookups.lastFailed = !g_lookups.nameServerAnswered;
-    if (g_lookups.found)
-        remember(g_lookups.name, g_lookups.address);
+    if (g_lookups.answer.hasIpv4 || g_lookups.answer.hasIpv6)
+        remember(g_lookups.name, g_lookups.answer);
 }
 
 // Whether the outstanding lookup has ended, waiting at most that long.
@@ -105,13 +123,12 @@ bool lookupEnded(DWORD milliseconds)
 
 } // namespace
 
-bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs)
+bool lookUpHostAddresses(const char* host, HostAddresses& addresses, uint32_t newNameWaitMs)
 {
     NameLookups& l = g_lookups;
     if (l.outstanding)
         lookupEnded(0);
-    const RememberedAddress* entry = rememberedFor(host);
-    const bool known = entry != nullptr && entry->name != nullptr;
+    const bool known = rememberedAddresses(host, addresses);
     if (!l.outstanding) {
         l.name = host;
         l.outstanding = true;
@@ -124,11 +141,15 @@ bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs)
             takeAnswer();
         }
     }
-    entry = rememberedFor(host);
-    if (entry == nullptr || entry->name == nullptr)
-        return false;
-    address = entry->address;
-    return true;
+    return rememberedAddresses(host, addresses);
+}
+
+bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs)
+{
+    HostAddresses addresses;
+    const bool found = lookUpHostAddresses(host, addresses, newNameWaitMs) && addresses.hasIpv4;
+    address = addresses.ipv4;
+    return found;
 }
 
 bool namesUnanswered()
@@ -142,11 +163,18 @@ bool namesUnanswered()
     return l.lastFailed;
 }
 
-bool rememberedAddress(const char* host, uint32_t& address)
+bool rememberedAddresses(const char* host, HostAddresses& addresses)
 {
     const RememberedAddress* entry = rememberedFor(host);
-    if (entry == nullptr || entry->name == nullptr)
-        return false;
-    address = entry->address;
-    return true;
+    const bool known = entry != nullptr && entry->name != nullptr;
+    addresses = known ? entry->addresses : HostAddresses();
+    return known;
+}
+
+bool rememberedAddress(const char* host, uint32_t& address)
+{
+    HostAddresses addresses;
+    const bool found = rememberedAddresses(host, addresses) && addresses.hasIpv4;
+    address = addresses.ipv4;
+    return found;
 }

@@ -9,12 +9,16 @@
 
 #include <cstdint>
 
+#include "probe/address_families.h"
+
 enum : uint32_t { kNameLookupWaitMs = 2000 };
 
-// The name's IPv4 address (network byte order): the one remembered, or the
-// lookup's answer for a name never resolved yet, waited for that long; false
-// when neither is known. The monitor thread's alone; its sockets must be
-// started.
+// The name's addresses, one per family (network byte order): those
+// remembered, or the lookup's answer for a name never resolved yet, waited
+// for that long; false when none is known. The monitor thread's alone; its
+// sockets must be started.
+bool lookUpHostAddresses(const char* host, HostAddresses& addresses, uint32_t newNameWaitMs = kNameLookupWaitMs);
+// The same, for its IPv4 address alone.
 bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs = kNameLookupWaitMs);
 
 // Whether names go unanswered: the last lookup got no answer (not even "no
@@ -22,6 +26,7 @@ bool lookUpHost(const char* host, uint32_t& address, uint32_t newNameWaitMs = kN
 // waited for until then).
 bool namesUnanswered();
 
-// The address the name last resolved to, without asking again; false when
-// it never has.
+// The addresses the name last resolved to, without asking again; false when
+// it never has (or, for the IPv4 address alone, never to one of IPv4).
+bool rememberedAddresses(const char* host, HostAddresses& addresses);
 bool rememberedAddress(const char* host, uint32_t& address);

@@ -6,15 +6,19 @@
 
 #include "probe/name_lookup.h"
 #include "probe/probe_hosts.h"
+#include "watch/network_look.h"
 
 namespace {
 
 // The probe under way.
 Exchange g_exchange;
 
+// Echo goes over IPv4; a host not reached by IPv4 gets the handshake alone.
 bool sendExchangeRequest(void* context)
 {
     Exchange& x = *static_cast<Exchange*>(context);
+    if (x.destination.sin_addr.s_addr == 0)
+        return false;
     return x.icmp != INVALID_SOCKET ? sendRawRequest(x) : sendServiceRequest(x);
 }
 
@@ -39,7 +43,8 @@ uint32_t exchangeClockMs(void*)
 bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWORD replyWaitMs)
 {
     x.destination = destination;
-    x.https = INVALID_SOCKET;
+    x.ipv6 = false;
+    x.https = x.https6 = INVALID_SOCKET;
     x.icmp = icmp;
     x.sent = SentEchoes();
     x.requests = nullptr;
@@ -50,11 +55,15 @@ bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWO
 // Echo requests paced 1 s apart unless answered sooner, and a handshake with
 // port 443 once two are unanswered (see probe/probe_timing.h). The verdict
 // is reported as soon as it is known, by either path.
-bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination)
+bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination, const sockaddr_in6* destination6)
 {
     Exchange& x = g_exchange;
     if (!startExchange(x, icmp, destination, kReplyWindowMs))
         return false;
+    if (destination6 != nullptr) {
+        x.destination6 = *destination6;
+        x.ipv6 = true;
+    }
     const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
     const bool connected = exchangeEchoes(io);
     endHandshake(x);
@@ -92,25 +101,25 @@ bool anyEchoAnswered(SOCKET icmp, const sockaddr_in& destination, int requests, 
     return answered;
 }
 
-// A host never resolved while names fail: another probe host's address
-// serves, so that the probe still asks the internet.
-bool anyProbeHostRemembered(uint32_t& address)
+// A host never resolved while names fail: another probe host's addresses
+// serve, so that the probe still asks the internet.
+bool anyProbeHostRemembered(HostAddresses& addresses)
 {
     for (const char* host : kProbeHosts)
-        if (rememberedAddress(host, address))
+        if (rememberedAddresses(host, addresses))
             return true;
     return false;
 }
 
-// The address to probe: the host's own; while its name was never resolved,
+// The addresses to probe: the host's own; while its name was never resolved,
 // another probe host's at once (the name is asked meanwhile: a name server
 // gone with the uplink must not hold the verdict up); with none known at
 // all, the name's answer, waited for 2 s at most.
-bool addressToProbe(const char* host, uint32_t& address)
+bool addressesToProbe(const char* host, HostAddresses& addresses)
 {
-    uint32_t standIn = 0;
+    HostAddresses standIn;
     const uint32_t waitMs = anyProbeHostRemembered(standIn) ? 0u : static_cast<uint32_t>(kNameLookupWaitMs);
-    return lookUpHost(host, address, waitMs) || anyProbeHostRemembered(address);
+    return lookUpHostAddresses(host, addresses, waitMs) || anyProbeHostRemembered(addresses);
 }
 
 sockaddr_in destinationAt(uint32_t address)
@@ -121,13 +130,26 @@ sockaddr_in destinationAt(uint32_t address)
     return destination;
 }
 
+// Over IPv4 where it goes out and the host has an IPv4 address; the
+// handshake over IPv6 too where that goes out (on an IPv6-only network, or
+// one whose IPv4 is broken), so that either family's answer counts within
+// the same 7 s.
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
-    uint32_t address = 0;
-    if (!addressToProbe(host, address))
+    HostAddresses addresses;
+    if (!addressesToProbe(host, addresses))
         return Broken;
+    Ipv6Bytes local6;
+    const bool ipv6Route = addresses.hasIpv6 && localIpv6RouteAddress(local6);
+    const ProbeFamilies families = chooseProbeFamilies(localIpv4RouteAddress() != 0, ipv6Route, addresses);
+    if (!families.ipv4 && !families.ipv6)
+        return Broken;
+    sockaddr_in6 destination6 = {};
+    destination6.sin6_family = AF_INET6;
+    CopyMemory(&destination6.sin6_addr, addresses.ipv6.bytes, sizeof addresses.ipv6.bytes);
     const SOCKET sock = openIcmpSocket(route);
-    const bool answered = exchangeWithHost(sock, destinationAt(address));
+    const bool answered = exchangeWithHost(sock, destinationAt(families.ipv4 ? addresses.ipv4 : 0),
+                                           families.ipv6 ? &destination6 : nullptr);
     const bool closed = sock == INVALID_SOCKET || closesocket(sock) == 0;
     return answered && closed ? Connected : Broken;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <winsock2.h>
+#include <ws2ipdef.h>
 #include <windows.h>
 
 #include "probe/echo_reply.h"
@@ -17,8 +18,10 @@
 struct ServiceRequests;
 
 struct Exchange {
-    sockaddr_in destination;
-    SOCKET https;  // INVALID_SOCKET while no handshake runs
+    sockaddr_in destination;  // address 0: the host is not reached over IPv4
+    sockaddr_in6 destination6;
+    bool ipv6;                // the handshake goes over IPv6 too, to destination6
+    SOCKET https, https6;     // INVALID_SOCKET while no handshake of that family runs
     SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
     SentEchoes sent;
     ServiceRequests* requests;  // the ICMP service's
@@ -40,9 +43,11 @@ ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds);
 // Done with the set: requests still under way finish in it, unseen.
 void releaseServiceRequests(Exchange& x);
 
-// The handshake: a connect that does not wait, closed at once when it ends;
-// no data is sent.
+// The handshake: a connect that does not wait, over each family the host is
+// reached by, closed at once when it ends; no data is sent. Either one that
+// succeeds is the handshake's success.
 bool startHandshake(Exchange& x);
+bool handshakeRunning(const Exchange& x);
 void endHandshake(Exchange& x);
 // Waits on the raw socket (when asked) and the handshake under way: the
 // handshake's end if it came, else whether a datagram waits to be read.

@@ -149,7 +149,7 @@ ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
         if (elapsed >= milliseconds)
             return ProbeEvent::Nothing;
         DWORD slice = milliseconds - elapsed;
-        if (x.https != INVALID_SOCKET && slice > 50)
+        if (handshakeRunning(x) && slice > 50)
             slice = 50;
         HANDLE events[kMaxEchoRequestsPerProbe];
         int requests[kMaxEchoRequestsPerProbe];

@@ -9,31 +9,68 @@
 
 namespace {
 
-// An address in one of the documentation ranges, reached through the default
-// route like any other outside address, and no host's.
+// Addresses in the documentation ranges, reached through the default route
+// like any other outside address, and no host's.
 const u_long kOutsideAddress = 0xC6336401;  // 198.51.100.1
+const uint8_t kOutsideAddress6[16] = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // 2001:db8::1
+
+sockaddr_in6 outsideAddress6()
+{
+    sockaddr_in6 outside = {};
+    outside.sin6_family = AF_INET6;
+    outside.sin6_port = htons(443);
+    CopyMemory(&outside.sin6_addr, kOutsideAddress6, sizeof kOutsideAddress6);
+    return outside;
+}
+
+// The local address the system would send from to that outside address, of
+// its family, into `local`. A connect on a datagram socket sends nothing; it
+// only asks the system (Wine too, where its route calls know no IPv6). A
+// fresh socket each time: a socket connected again keeps the source address
+// of its first connect, and a move to another network would go unseen.
+bool localAddressToward(const sockaddr* outside, int outsideSize, sockaddr* local, int localSize)
+{
+    const SOCKET sock = socket(outside->sa_family, SOCK_DGRAM, IPPROTO_UDP);
+    if (sock == INVALID_SOCKET)
+        return false;
+    const bool found = connect(sock, outside, outsideSize) == 0 && getsockname(sock, local, &localSize) == 0;
+    closesocket(sock);
+    return found;
+}
 
 } // namespace
 
-// The local address the system would send from to the outside address.
-// A connect on a datagram socket sends nothing; it only asks the system. A
-// fresh socket each time: a socket connected again keeps the source address
-// of its first connect, and a move to another network would go unseen.
-uint32_t localRouteAddress()
+uint32_t localIpv4RouteAddress()
 {
-    const SOCKET sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (sock == INVALID_SOCKET)
-        return 0;
     sockaddr_in outside = {};
     outside.sin_family = AF_INET;
     outside.sin_port = htons(443);
     outside.sin_addr.s_addr = htonl(kOutsideAddress);
     sockaddr_in local = {};
-    int size = sizeof local;
-    const bool found = connect(sock, reinterpret_cast<const sockaddr*>(&outside), sizeof outside) == 0 &&
-                       getsockname(sock, reinterpret_cast<sockaddr*>(&local), &size) == 0;
-    closesocket(sock);
-    return found ? local.sin_addr.s_addr : 0;
+    return localAddressToward(reinterpret_cast<const sockaddr*>(&outside), sizeof outside,
+                              reinterpret_cast<sockaddr*>(&local), sizeof local)
+               ? local.sin_addr.s_addr
+               : 0;
+}
+
+bool localIpv6RouteAddress(Ipv6Bytes& address)
+{
+    const sockaddr_in6 outside = outsideAddress6();
+    sockaddr_in6 local = {};
+    if (!localAddressToward(reinterpret_cast<const sockaddr*>(&outside), sizeof outside,
+                            reinterpret_cast<sockaddr*>(&local), sizeof local))
+        return false;
+    CopyMemory(address.bytes, &local.sin6_addr, sizeof address.bytes);
+    return true;
+}
+
+// IPv6 is asked only where IPv4 has no route: a move between networks that
+// have IPv4 shows in its address.
+uint32_t localRouteAddress()
+{
+    const uint32_t ipv4 = localIpv4RouteAddress();
+    Ipv6Bytes ipv6;
+    return ipv4 != 0 ? ipv4 : localIpv6RouteAddress(ipv6) ? foldIpv6Address(ipv6) : 0;
 }
 
 namespace {
@@ -43,6 +80,7 @@ namespace {
 struct InterfaceFunctions {
     bool lookedUp;
     DWORD(WINAPI* bestInterface)(IPAddr, PDWORD);
+    DWORD(WINAPI* bestInterfaceEx)(sockaddr*, PDWORD);
     DWORD(WINAPI* bestRoute)(DWORD, DWORD, PMIB_IPFORWARDROW);
     DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
     DWORD(WINAPI* indexToLuid)(NET_IFINDEX, PNET_LUID);
@@ -55,6 +93,8 @@ const InterfaceFunctions& interfaceFunctions()
     InterfaceFunctions& f = g_functions;
     if (!f.lookedUp) {
         f.bestInterface = reinterpret_cast<decltype(f.bestInterface)>(systemFunction(L"iphlpapi.dll", "GetBestInterface"));
+        f.bestInterfaceEx =
+            reinterpret_cast<decltype(f.bestInterfaceEx)>(systemFunction(L"iphlpapi.dll", "GetBestInterfaceEx"));
         f.bestRoute = reinterpret_cast<decltype(f.bestRoute)>(systemFunction(L"iphlpapi.dll", "GetBestRoute"));
         f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
         f.indexToLuid =
@@ -100,7 +140,13 @@ uint32_t internetInterface()
 {
     const InterfaceFunctions& f = interfaceFunctions();
     DWORD index = 0;
-    return f.bestInterface != nullptr && f.bestInterface(htonl(kOutsideAddress), &index) == NO_ERROR ? index : 0;
+    if (f.bestInterface != nullptr && f.bestInterface(htonl(kOutsideAddress), &index) == NO_ERROR)
+        return index;
+    sockaddr_in6 outside = outsideAddress6();  // an IPv6-only network
+    return f.bestInterfaceEx != nullptr &&
+                   f.bestInterfaceEx(reinterpret_cast<sockaddr*>(&outside), &index) == NO_ERROR
+               ? index
+               : 0;
 }
 
 NetworkPlace lookAtNetwork()

@@ -5,12 +5,13 @@
 
 #include <cstdint>
 
+#include "probe/address_families.h"
 #include "watch/traffic_watch.h"
 
 // Where the internet would be reached from now. Both are 0 when there is no
 // route there; the interface is 0 too where the system cannot say.
 struct NetworkPlace {
-    uint32_t localAddress;    // network byte order
+    uint32_t localAddress;    // see localRouteAddress
     uint32_t interfaceIndex;
 };
 
@@ -25,8 +26,12 @@ NetworkPlace lookAtNetwork();
 // The local address alone: cheap enough for the look every 2 s and at each
 // verdict. The interface costs more (the system reads its whole route
 // table), and changes without the address only when two adapters share a
-// network.
+// network. The IPv4 address (network byte order); where only IPv6 goes
+// out, its address folded into a number that is not 0.
 uint32_t localRouteAddress();
+// Each family's own: 0 and false where it has no route toward the internet.
+uint32_t localIpv4RouteAddress();
+bool localIpv6RouteAddress(Ipv6Bytes& address);
 uint32_t internetInterface();
 
 // The unicast packets the interface has received and sent so far; false where

@@ -1,6 +1,7 @@
 #include "web/web_fetch.h"
 
 #include <winsock2.h>
+#include <ws2ipdef.h>
 #include <windows.h>
 
 namespace {
@@ -30,9 +31,9 @@ bool waitFor(SOCKET sock, bool writable, DWORD start, DWORD limit = kWebCheckWai
     return FD_ISSET(sock, &ready) != 0 && FD_ISSET(sock, &failed) == 0;
 }
 
-bool connectWithin(SOCKET sock, const sockaddr_in& address, DWORD start, DWORD limit)
+bool connectWithin(SOCKET sock, const sockaddr* address, int addressSize, DWORD start, DWORD limit)
 {
-    if (connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    if (connect(sock, address, addressSize) == 0)
         return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK || !waitFor(sock, true, start, limit))
         return false;
@@ -61,14 +62,23 @@ WebAnswer readAnswer(SOCKET sock, DWORD start)
 
 } // namespace
 
-WebAnswer fetchWebAnswer(uint32_t hostAddress, uint32_t connectWaitMs)
+WebAnswer fetchWebAnswer(const HostAddresses& host, bool overIpv6, uint32_t connectWaitMs)
 {
     const DWORD start = GetTickCount();
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kHttpPort);
-    address.sin_addr.s_addr = hostAddress;
-    const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    union {
+        sockaddr_in ipv4;
+        sockaddr_in6 ipv6;
+    } address = {};
+    if (overIpv6) {
+        address.ipv6.sin6_family = AF_INET6;
+        address.ipv6.sin6_port = htons(kHttpPort);
+        CopyMemory(&address.ipv6.sin6_addr, host.ipv6.bytes, sizeof host.ipv6.bytes);
+    } else {
+        address.ipv4.sin_family = AF_INET;
+        address.ipv4.sin_port = htons(kHttpPort);
+        address.ipv4.sin_addr.s_addr = host.ipv4;
+    }
+    const SOCKET sock = socket(overIpv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (sock == INVALID_SOCKET)
         return WebAnswer::None;
     u_long nonBlocking = 1;
@@ -76,7 +86,9 @@ WebAnswer fetchWebAnswer(uint32_t hostAddress, uint32_t connectWaitMs)
     WebAnswer answer = WebAnswer::None;
     const int length = lstrlenA(kWebCheckRequest);
     const DWORD connectLimit = connectWaitMs < kWebCheckWaitMs ? connectWaitMs : kWebCheckWaitMs;
-    if (connectWithin(sock, address, start, connectLimit) && send(sock, kWebCheckRequest, length, 0) == length)
+    const int size = overIpv6 ? sizeof address.ipv6 : sizeof address.ipv4;
+    if (connectWithin(sock, reinterpret_cast<const sockaddr*>(&address), size, start, connectLimit) &&
+        send(sock, kWebCheckRequest, length, 0) == length)
         answer = readAnswer(sock, start);
     closesocket(sock);
     return answer;

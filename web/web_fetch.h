@@ -1,10 +1,11 @@
 // The web check's one request, over a plain TCP socket (see web/web_check.h).
 #pragma once
 
+#include "probe/address_families.h"
 #include "web/web_check.h"
 
-// Fetches the check page from port 80 of its host (the address, in network
-// byte order, that its name resolved to), waiting at most connectWaitMs for
+// Fetches the check page from port 80 of its host (the address of that
+// family that its name resolved to), waiting at most connectWaitMs for
 // the connection and 5 s in all, following no redirect and reading at most
 // 2 KiB; the monitor thread's sockets must be started.
-WebAnswer fetchWebAnswer(uint32_t address, uint32_t connectWaitMs = kWebCheckWaitMs);
+WebAnswer fetchWebAnswer(const HostAddresses& host, bool overIpv6, uint32_t connectWaitMs = kWebCheckWaitMs);

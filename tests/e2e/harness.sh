@@ -194,6 +194,62 @@ upstream() {
     fi
 }
 
+# e2e_ipv6_network: the far network, IPv6 only: the cable and the router on
+# 2001:db8:1::/64, the probe hosts at their IPv4 addresses' NAT64 forms
+# (64:ff9b::/96) on the far loopback, names answered with those alone (the
+# PC's hosts file, as DNS64 would), no IPv4 address or route on the PC. The
+# web check's page is served on port 80 of the first host. upstream6
+# lost|back: an outage past the router; ipv4 dead: IPv4 back on the cable,
+# the names giving both families, and IPv4 going nowhere.
+e2e_ipv6_network() {
+    e2e_far_network
+    ip -n "$E2E_NS" route del default
+    ip -n "$E2E_NS" addr flush dev lpc
+    ip -n "$E2E_NS" addr add 2001:db8:1::1/64 dev lpc nodad
+    ip -n "$E2E_FAR_NS" addr add 2001:db8:1::fe/64 dev lrt nodad
+    ip -n "$E2E_NS" -6 route add default via 2001:db8:1::fe
+    NAT64_ADDRESSES=()
+    echo "127.0.0.1 localhost" >"/etc/netns/$E2E_NS/hosts"
+    local address host
+    for host in $PROBE_HOSTS www.msftconnecttest.com; do
+        address=${FAR_ADDRESSES[${#NAT64_ADDRESSES[@]}]:-${FAR_ADDRESSES[0]}}
+        NAT64_ADDRESSES+=("64:ff9b::$(printf '%02x%02x:%02x%02x' ${address//./ })")
+        echo "${NAT64_ADDRESSES[-1]} $host" >>"/etc/netns/$E2E_NS/hosts"
+    done
+    for address in $(printf '%s\n' "${NAT64_ADDRESSES[@]}" | sort -u); do
+        ip -n "$E2E_FAR_NS" addr add "$address/128" dev lo nodad
+    done
+}
+upstream6() {
+    local address
+    for address in $(printf '%s\n' "${NAT64_ADDRESSES[@]}" | sort -u); do
+        if [ "$1" = lost ]; then
+            ip -n "$E2E_FAR_NS" addr del "$address/128" dev lo
+        else
+            ip -n "$E2E_FAR_NS" addr add "$address/128" dev lo nodad
+        fi
+    done
+}
+cable6() {  # cable6 pulled|back
+    if [ "$1" = pulled ]; then
+        ip -n "$E2E_NS" link set lpc down
+    else
+        ip -n "$E2E_NS" link set lpc up
+        ip -n "$E2E_NS" addr replace 2001:db8:1::1/64 dev lpc nodad  # IPv6 drops its addresses with the link
+        ip -n "$E2E_NS" -6 route replace default via 2001:db8:1::fe
+    fi
+}
+ipv4_dead() {
+    ip -n "$E2E_NS" addr add 192.0.2.1/24 dev lpc
+    ip -n "$E2E_NS" route add default via 192.0.2.254
+    upstream lost
+    local i=0 host
+    for host in $PROBE_HOSTS www.msftconnecttest.com; do
+        echo "${FAR_ADDRESSES[$i]:-${FAR_ADDRESSES[0]}} $host" >>"/etc/netns/$E2E_NS/hosts"
+        i=$((i + 1))
+    done
+}
+
 # in_ns COMMAND...: runs a command inside the test's namespace.
 in_ns() { ip netns exec "$E2E_NS" "$@"; }
 

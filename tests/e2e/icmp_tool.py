@@ -115,9 +115,11 @@ def forge(seconds):
 
 
 def listen(path):
-    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    # Both families on one socket: IPv4 arrives as mapped addresses.
+    server = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+    server.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("0.0.0.0", 443))
+    server.bind(("::", 443))
     server.listen(8)
     connections = received = 0
     while True:

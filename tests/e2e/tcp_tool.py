@@ -114,9 +114,11 @@ def web(mode_file, log_path):
         "notfound": b"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot found",
         "unavailable": b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nBusy",
     }
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    # Both families on one socket: IPv4 arrives as mapped addresses.
+    listener = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+    listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("0.0.0.0", 80))
+    listener.bind(("::", 80))
     listener.listen(16)
     with open(log_path, "a", buffering=1) as log:
         while True:

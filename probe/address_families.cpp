@@ -1,0 +1,33 @@
+#include "probe/address_families.h"
+
+void takeNameAnswer(HostAddresses& remembered, const HostAddresses& answer)
+{
+    if (answer.hasIpv4) {
+        remembered.hasIpv4 = true;
+        remembered.ipv4 = answer.ipv4;
+    }
+    if (answer.hasIpv6) {
+        remembered.hasIpv6 = true;
+        remembered.ipv6 = answer.ipv6;
+    }
+}
+
+ProbeFamilies chooseProbeFamilies(bool ipv4Route, bool ipv6Route, const HostAddresses& host)
+{
+    return {ipv4Route && host.hasIpv4, ipv6Route && host.hasIpv6};
+}
+
+bool webCheckOverIpv6(bool ipv4Route, bool ipv6Route, const HostAddresses& host, bool& possible)
+{
+    const ProbeFamilies families = chooseProbeFamilies(ipv4Route, ipv6Route, host);
+    possible = families.ipv4 || families.ipv6;
+    return !families.ipv4 && families.ipv6;
+}
+
+uint32_t foldIpv6Address(const Ipv6Bytes& address)
+{
+    uint32_t folded = 0;
+    for (int i = 0; i < 16; ++i)
+        folded = folded * 31 + address.bytes[i];
+    return folded != 0 ? folded : 1;
+}
