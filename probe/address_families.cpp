@@ -14,7 +14,8 @@ void takeNameAnswer(HostAddresses& remembered, const HostAddresses& answer)
 
 ProbeFamilies chooseProbeFamilies(bool ipv4Route, bool ipv6Route, const HostAddresses& host)
 {
-    return {ipv4Route && host.hasIpv4, ipv6Route && host.hasIpv6};
+    const bool ipv6 = ipv6Route && host.hasIpv6;
+    return {host.hasIpv4 && (ipv4Route || !ipv6), ipv6};
 }
 
 bool webCheckOverIpv6(bool ipv4Route, bool ipv6Route, const HostAddresses& host, bool& possible)

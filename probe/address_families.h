@@ -20,9 +20,12 @@ struct HostAddresses {
 // leaves the IPv4 address as it was).
 void takeNameAnswer(HostAddresses& remembered, const HostAddresses& answer);
 
-// Which families a probe goes by: each that has a route toward the internet
-// and an address for the host. IPv4 carries the echo requests; IPv6 too
-// where IPv4 cannot (ICMPv6), and its handshake goes alongside IPv4's.
+// Which families a probe goes by: IPv6 where it has a route toward the
+// internet and the host an address of it; IPv4 where the host has an
+// address of it and IPv4 a route, or IPv6 is not there either (a host may
+// still answer without a route toward the internet: a request that cannot
+// leave fails at once). IPv4 carries the echo requests, IPv6 where IPv4 does
+// not go (ICMPv6); IPv6's handshake goes alongside IPv4's.
 struct ProbeFamilies {
     bool ipv4, ipv6;
 };

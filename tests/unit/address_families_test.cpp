@@ -41,7 +41,8 @@ TEST(AddressFamilies, TheProbeGoesByEachFamilyWithARouteAndAnAddress)
         {false, true, both, false, true},              // IPv6 only, the IPv4 address an old one
         {true, true, ipv4Only(1), true, false},        // a name without AAAA
         {true, true, ipv6Only(10), false, true},       // DNS64 on a dual-stack network
-        {false, false, both, false, false},            // no network
+        {false, true, ipv4Only(1), true, false},       // tried: a request that cannot leave fails at once
+        {false, false, both, true, false},             // no route at all: IPv4 as ever
     };
     for (const auto& c : cases) {
         const ProbeFamilies families = chooseProbeFamilies(c.ipv4Route, c.ipv6Route, c.host);
@@ -53,8 +54,8 @@ TEST(AddressFamilies, TheProbeGoesByEachFamilyWithARouteAndAnAddress)
     EXPECT_TRUE(possible);
     EXPECT_TRUE(webCheckOverIpv6(false, true, both, possible));
     EXPECT_TRUE(possible);
-    EXPECT_FALSE(webCheckOverIpv6(false, true, ipv4Only(1), possible));
-    EXPECT_FALSE(possible) << "an IPv4 address alone without its route";
+    EXPECT_FALSE(webCheckOverIpv6(false, false, HostAddresses{}, possible));
+    EXPECT_FALSE(possible) << "no address";
 }
 
 TEST(AddressFamilies, AnIpv6AddressFoldsIntoANumberThatIsNeverZeroAndFollowsIt)
