@@ -11,7 +11,7 @@
 namespace {
 
 // The probe under way.
-Exchange g_exchange;
+Exchange g_exchange = {};
 
 // Echo goes over IPv4; a host not reached by IPv4 gets the handshake alone.
 bool sendExchangeRequest(void* context)
