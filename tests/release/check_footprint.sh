@@ -36,6 +36,7 @@ characteristics=$((0x$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")))
 check "random load address (dynamic base)" [ $((characteristics & 0x40)) -ne 0 ]
 check "data never executable (NX compatible)" [ $((characteristics & 0x100)) -ne 0 ]
 check "relocations kept" grep -Eq '^\s*[0-9]+ \.reloc ' <<<"$($objdump -h "$exe")"
+check "read-only data in a section of its own" grep -Eq '^\s*[0-9]+ \.rdata ' <<<"$($objdump -h "$exe")"
 if [ "$arch" = amd64 ]; then
     check "high-entropy addresses" [ $((characteristics & 0x20)) -ne 0 ]
 fi
