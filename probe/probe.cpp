@@ -13,11 +13,12 @@ namespace {
 // The probe under way.
 Exchange g_exchange = {};
 
-// Echo goes over IPv4; a host not reached by IPv4 gets the handshake alone.
+// Echo goes over IPv4, or over IPv6 where IPv4 does not go; with neither
+// (no ICMPv6 to be had) the host gets the handshake alone.
 bool sendExchangeRequest(void* context)
 {
     Exchange& x = *static_cast<Exchange*>(context);
-    if (x.destination.sin_addr.s_addr == 0)
+    if (x.destination.sin_addr.s_addr == 0 && !x.echo6)
         return false;
     return x.icmp != INVALID_SOCKET ? sendRawRequest(x) : sendServiceRequest(x);
 }
@@ -30,7 +31,10 @@ bool startExchangeHandshake(void* context)
 ProbeEvent waitForExchange(uint32_t milliseconds, void* context)
 {
     Exchange& x = *static_cast<Exchange*>(context);
-    return x.icmp != INVALID_SOCKET ? waitOnRawSocket(x, milliseconds) : waitOnService(x, milliseconds);
+    bool datagram;
+    return x.icmp != INVALID_SOCKET ? waitOnRawSocket(x, milliseconds)
+           : x.requests != nullptr  ? waitOnService(x, milliseconds)
+                                    : waitOnSockets(x, false, milliseconds, datagram);
 }
 
 uint32_t exchangeClockMs(void*)
@@ -39,31 +43,38 @@ uint32_t exchangeClockMs(void*)
 }
 
 // The exchange readied for its first request; false where the ICMP service
-// is needed and cannot be had.
-bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWORD replyWaitMs)
+// is needed for IPv4 and cannot be had. ICMPv6 that cannot be had leaves the
+// handshake (Wine has neither its raw socket nor its service).
+bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWORD replyWaitMs,
+                   const sockaddr_in6* destination6 = nullptr, const Ipv6Bytes* local6 = nullptr)
 {
     x.destination = destination;
-    x.ipv6 = false;
+    x.ipv6 = destination6 != nullptr;
+    x.echo6 = local6 != nullptr;
+    if (x.ipv6)
+        x.destination6 = *destination6;
+    if (x.echo6)
+        x.local6 = *local6;
     x.https = x.https6 = INVALID_SOCKET;
     x.icmp = icmp;
     x.sent = SentEchoes();
     x.requests = nullptr;
     x.replyWaitMs = replyWaitMs;
-    return icmp != INVALID_SOCKET || openServiceRequests(x);
+    if (icmp != INVALID_SOCKET || openServiceRequests(x))
+        return true;
+    x.echo6 = false;
+    return x.ipv6 && destination.sin_addr.s_addr == 0;
 }
 
 // Echo requests paced 1 s apart unless answered sooner, and a handshake with
 // port 443 once two are unanswered (see probe/probe_timing.h). The verdict
 // is reported as soon as it is known, by either path.
-bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination, const sockaddr_in6* destination6)
+bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination, const sockaddr_in6* destination6,
+                      const Ipv6Bytes* local6)
 {
     Exchange& x = g_exchange;
-    if (!startExchange(x, icmp, destination, kReplyWindowMs))
+    if (!startExchange(x, icmp, destination, kReplyWindowMs, destination6, local6))
         return false;
-    if (destination6 != nullptr) {
-        x.destination6 = *destination6;
-        x.ipv6 = true;
-    }
     const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
     const bool connected = exchangeEchoes(io);
     endHandshake(x);
@@ -130,10 +141,10 @@ sockaddr_in destinationAt(uint32_t address)
     return destination;
 }
 
-// Over IPv4 where it goes out and the host has an IPv4 address; the
-// handshake over IPv6 too where that goes out (on an IPv6-only network, or
-// one whose IPv4 is broken), so that either family's answer counts within
-// the same 7 s.
+// Over the families chosen: echo over IPv4, or ICMPv6 where IPv4 does not
+// go; the handshake over IPv6 too where that goes out (on an IPv6-only
+// network, or one whose IPv4 is broken), so that either family's answer
+// counts within the same 7 s.
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
     HostAddresses addresses;
@@ -147,9 +158,10 @@ LinkState probeStartedSockets(const char* host, ProbeRoute route)
     sockaddr_in6 destination6 = {};
     destination6.sin6_family = AF_INET6;
     CopyMemory(&destination6.sin6_addr, addresses.ipv6.bytes, sizeof addresses.ipv6.bytes);
-    const SOCKET sock = openIcmpSocket(route);
+    const bool echo6 = !families.ipv4;
+    const SOCKET sock = openIcmpSocket(route, echo6);
     const bool answered = exchangeWithHost(sock, destinationAt(families.ipv4 ? addresses.ipv4 : 0),
-                                           families.ipv6 ? &destination6 : nullptr);
+                                           families.ipv6 ? &destination6 : nullptr, echo6 ? &local6 : nullptr);
     const bool closed = sock == INVALID_SOCKET || closesocket(sock) == 0;
     return answered && closed ? Connected : Broken;
 }

@@ -21,6 +21,8 @@ struct Exchange {
     sockaddr_in destination;  // address 0: the host is not reached over IPv4
     sockaddr_in6 destination6;
     bool ipv6;                // the handshake goes over IPv6 too, to destination6
+    bool echo6;               // echo goes over IPv6 (ICMPv6), from local6
+    Ipv6Bytes local6;
     SOCKET https, https6;     // INVALID_SOCKET while no handshake of that family runs
     SOCKET icmp;   // INVALID_SOCKET: the ICMP service instead
     SentEchoes sent;
@@ -28,14 +30,15 @@ struct Exchange {
     DWORD replyWaitMs;          // how long the service waits for each reply
 };
 
-// The raw socket.
-SOCKET openIcmpSocket(ProbeRoute route);
+// The raw socket, ICMPv6's where asked.
+SOCKET openIcmpSocket(ProbeRoute route, bool ipv6 = false);
 bool sendRawRequest(Exchange& x);
 // Datagrams that are no reply of this probe are read and passed over.
 ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds);
 
-// The ICMP service. Gives the exchange a set of requests with none under
-// way; false when the service cannot be had.
+// The ICMP service (for ICMPv6 where the exchange's echo goes over IPv6).
+// Gives the exchange a set of requests with none under way; false when the
+// service cannot be had.
 bool openServiceRequests(Exchange& x);
 bool sendServiceRequest(Exchange& x);
 // A handshake under way is looked at every 50 ms meanwhile.

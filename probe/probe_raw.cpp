@@ -1,4 +1,4 @@
-// Echo requests and their replies over a raw ICMP socket.
+// Echo requests and their replies over a raw ICMP or ICMPv6 socket.
 #include "probe/probe_exchange.h"
 
 #include "probe/echo_request.h"
@@ -11,24 +11,49 @@ enum : int { kReplyBufferSize = 321 };
 EchoRequest g_request;
 
 // Reads one datagram; its size, or -1 (the exchange goes on regardless).
-int receiveReply(SOCKET sock, char (&buffer)[kReplyBufferSize], sockaddr_in& sender)
+template <typename Address>
+int receiveReply(SOCKET sock, char (&buffer)[kReplyBufferSize], Address& sender)
 {
     int senderSize = sizeof sender;
     return recvfrom(sock, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
 }
 
+// An ICMPv6 socket gives the message alone, without its IPv6 header.
+bool isReplyOfThisProbe6(Exchange& x)
+{
+    char buffer[kReplyBufferSize];
+    sockaddr_in6 sender = {};
+    const int received = receiveReply(x.icmp, buffer, sender);
+    Ipv6Bytes from, to;
+    CopyMemory(from.bytes, &sender.sin6_addr, sizeof from.bytes);
+    CopyMemory(to.bytes, &x.destination6.sin6_addr, sizeof to.bytes);
+    return received > 0 && isMatchingEchoReply6(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
+                                                from, to, x.local6, x.sent);
+}
+
 } // namespace
 
-SOCKET openIcmpSocket(ProbeRoute route)
+SOCKET openIcmpSocket(ProbeRoute route, bool ipv6)
 {
-    return route == ProbeRoute::RawSocketFirst ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) : INVALID_SOCKET;
+    if (route != ProbeRoute::RawSocketFirst)
+        return INVALID_SOCKET;
+    return ipv6 ? socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6) : socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
 }
 
 bool sendRawRequest(Exchange& x)
 {
-    buildEchoRequest(g_request, g_echoCounters, GetTickCount());
-    const int sent = sendto(x.icmp, reinterpret_cast<const char*>(&g_request), sizeof g_request, 0,
-                            reinterpret_cast<const sockaddr*>(&x.destination), sizeof x.destination);
+    int sent;
+    if (x.echo6) {
+        Ipv6Bytes destination;
+        CopyMemory(destination.bytes, &x.destination6.sin6_addr, sizeof destination.bytes);
+        buildEchoRequest6(g_request, g_echoCounters, GetTickCount(), x.local6, destination);
+        sent = sendto(x.icmp, reinterpret_cast<const char*>(&g_request), sizeof g_request, 0,
+                      reinterpret_cast<const sockaddr*>(&x.destination6), sizeof x.destination6);
+    } else {
+        buildEchoRequest(g_request, g_echoCounters, GetTickCount());
+        sent = sendto(x.icmp, reinterpret_cast<const char*>(&g_request), sizeof g_request, 0,
+                      reinterpret_cast<const sockaddr*>(&x.destination), sizeof x.destination);
+    }
     if (sent == SOCKET_ERROR)
         return false;
     rememberSentEcho(x.sent, g_request.identifier, g_request.sequence);
@@ -42,6 +67,8 @@ ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
     const ProbeEvent handshake = waitOnSockets(x, true, milliseconds, datagram);
     if (handshake != ProbeEvent::Nothing || !datagram)
         return handshake;
+    if (x.echo6)
+        return isReplyOfThisProbe6(x) ? ProbeEvent::Reply : ProbeEvent::Nothing;
     char buffer[kReplyBufferSize];
     sockaddr_in sender = {};
     const int received = receiveReply(x.icmp, buffer, sender);

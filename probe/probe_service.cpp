@@ -1,6 +1,10 @@
-// Echo requests through the system's ICMP service (IcmpSendEcho2, from
-// iphlpapi.dll in the system folder), for users without raw sockets.
+// Echo requests through the system's ICMP service (IcmpSendEcho2, and
+// Icmp6SendEcho2 for IPv6, from iphlpapi.dll in the system folder), for
+// users without raw sockets.
 #include "probe/probe_exchange.h"
+
+#include <cstddef>
+#include <cstring>
 
 #include <iphlpapi.h>
 #include <icmpapi.h>
@@ -16,29 +20,69 @@ struct IcmpService {
                             DWORD, DWORD);
     DWORD(WINAPI* parseReplies)(LPVOID, DWORD);
     BOOL(WINAPI* close)(HANDLE);
+    HANDLE(WINAPI* create6)();
+    DWORD(WINAPI* sendEcho6)(HANDLE, HANDLE, void*, void*, sockaddr_in6*, sockaddr_in6*, LPVOID, WORD,
+                             PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    DWORD(WINAPI* parseReplies6)(LPVOID, DWORD);
+};
+
+const char* const kIcmpServiceNames[] = {"IcmpCreateFile",  "IcmpSendEcho2",  "IcmpParseReplies", "IcmpCloseHandle",
+                                         "Icmp6CreateFile", "Icmp6SendEcho2", "Icmp6ParseReplies"};
+enum : unsigned { kIcmpFunctions = sizeof kIcmpServiceNames / sizeof kIcmpServiceNames[0], kIcmp6First = 4 };
+static_assert(kIcmpFunctions * sizeof(void*) == sizeof(IcmpService), "a name for each function");
+
+union IcmpFunctions {
+    IcmpService call;
+    FARPROC found[kIcmpFunctions];
 };
 
 // Found on first use.
-IcmpService g_icmp;
+IcmpFunctions g_icmpFunctions;
+bool g_icmpLooked = false;
+const IcmpService& g_icmp = g_icmpFunctions.call;
 
-bool findIcmpService()
+// The functions of IPv4's service, or of IPv6's (which also closes with
+// IcmpCloseHandle); a system may have the one without the other.
+bool findIcmpService(bool ipv6)
 {
-    IcmpService& service = g_icmp;
-    if (service.create == nullptr || service.sendEcho == nullptr || service.parseReplies == nullptr ||
-        service.close == nullptr) {
-        service.create = reinterpret_cast<decltype(service.create)>(systemFunction(L"iphlpapi.dll", "IcmpCreateFile"));
-        service.sendEcho = reinterpret_cast<decltype(service.sendEcho)>(systemFunction(L"iphlpapi.dll", "IcmpSendEcho2"));
-        service.parseReplies =
-            reinterpret_cast<decltype(service.parseReplies)>(systemFunction(L"iphlpapi.dll", "IcmpParseReplies"));
-        service.close = reinterpret_cast<decltype(service.close)>(systemFunction(L"iphlpapi.dll", "IcmpCloseHandle"));
+    if (!g_icmpLooked) {
+        g_icmpLooked = true;
+        const HMODULE module = systemLibrary(L"iphlpapi.dll");
+        for (unsigned i = 0; module != nullptr && i < kIcmpFunctions; ++i)
+            g_icmpFunctions.found[i] = GetProcAddress(module, kIcmpServiceNames[i]);
     }
-    return service.create != nullptr && service.sendEcho != nullptr && service.parseReplies != nullptr &&
-           service.close != nullptr;
+    for (unsigned i = 0; i < kIcmpFunctions; ++i)
+        if (g_icmpFunctions.found[i] == nullptr && (i == 3 || (i >= kIcmp6First) == ipv6))
+            return false;
+    return true;
 }
 
-// Room for the service's reply record, the echoed data, an ICMP error
-// message and the status of the asynchronous request.
-enum : DWORD { kServiceReplySize = sizeof(ICMP_ECHO_REPLY) + kEchoDataSize + 8 + 64 };
+// ICMPV6_ECHO_REPLY as the system lays it out: the address record packed
+// (26 bytes), then the status. The headers here leave it out, or unpacked.
+#pragma pack(push, 1)
+struct Icmpv6ReplyAddress {
+    USHORT port;
+    ULONG flowInfo;
+    BYTE address[16];
+    ULONG scopeId;
+};
+#pragma pack(pop)
+struct Icmpv6EchoReply {
+    Icmpv6ReplyAddress address;
+    ULONG status;
+    unsigned int roundTripTime;
+};
+static_assert(sizeof(Icmpv6ReplyAddress) == 26 && offsetof(Icmpv6EchoReply, status) == 28 &&
+                  sizeof(Icmpv6EchoReply) == 36,
+              "the system's ICMPv6 reply record");
+
+// Room for the service's reply record (either family's), the echoed data,
+// an ICMP error message and the status of the asynchronous request.
+enum : DWORD {
+    kReplyRecordSize = sizeof(ICMP_ECHO_REPLY) > sizeof(Icmpv6EchoReply) ? sizeof(ICMP_ECHO_REPLY)
+                                                                         : sizeof(Icmpv6EchoReply),
+    kServiceReplySize = kReplyRecordSize + kEchoDataSize + 8 + 64
+};
 
 } // namespace
 
@@ -83,6 +127,11 @@ bool isServiceReply(Exchange& x, int n)
 {
     ServiceRequests& set = *x.requests;
     set.pending[n] = false;
+    if (x.echo6) {
+        const Icmpv6EchoReply* reply = reinterpret_cast<const Icmpv6EchoReply*>(set.replies[n]);
+        return g_icmp.parseReplies6(set.replies[n], kServiceReplySize) > 0 && reply->status == IP_SUCCESS &&
+               std::memcmp(reply->address.address, &x.destination6.sin6_addr, 16) == 0;
+    }
     const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(set.replies[n]);
     return g_icmp.parseReplies(set.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
            reply->Address == x.destination.sin_addr.s_addr;
@@ -100,9 +149,9 @@ bool openServiceRequests(Exchange& x)
             set = &candidate;
     if (set == nullptr && serviceRequestsOver(g_serviceSets[0], kReplyWindowMs + 1000))
         set = &g_serviceSets[0];
-    if (set == nullptr || !findIcmpService())
+    if (set == nullptr || !findIcmpService(x.echo6))
         return false;
-    set->service = g_icmp.create();
+    set->service = x.echo6 ? g_icmp.create6() : g_icmp.create();
     if (set->service == INVALID_HANDLE_VALUE)
         return false;
     x.requests = set;
@@ -124,9 +173,13 @@ bool sendServiceRequest(Exchange& x)
     // The same 37 bytes that follow the header of a raw request; the service
     // picks the identifier and sequence and matches the replies itself.
     unsigned char* data = reinterpret_cast<unsigned char*>(&g_request) + kEchoHeaderSize;
-    const DWORD done = g_icmp.sendEcho(set.service, set.answeredEvents[n], nullptr, nullptr,
-                                       x.destination.sin_addr.s_addr, data, kEchoDataSize, nullptr, set.replies[n],
-                                       kServiceReplySize, x.replyWaitMs);
+    sockaddr_in6 anySource = {};
+    anySource.sin6_family = AF_INET6;
+    const DWORD done =
+        x.echo6 ? g_icmp.sendEcho6(set.service, set.answeredEvents[n], nullptr, nullptr, &anySource, &x.destination6,
+                                   data, kEchoDataSize, nullptr, set.replies[n], kServiceReplySize, x.replyWaitMs)
+                : g_icmp.sendEcho(set.service, set.answeredEvents[n], nullptr, nullptr, x.destination.sin_addr.s_addr,
+                                  data, kEchoDataSize, nullptr, set.replies[n], kServiceReplySize, x.replyWaitMs);
     if (done == 0 && GetLastError() != ERROR_IO_PENDING)
         return false;
     if (done != 0)
