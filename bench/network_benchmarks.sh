@@ -40,6 +40,12 @@
 #   networks-midprobe  COUNT cables pulled 1 s into a probe of hosts that
 #                      stopped answering, until "No network connection"; and
 #                      the rows with another cause logged before it
+#   proxy      an office where only the proxy goes out (the hosts silent, the
+#              user's proxy on the router's side): COUNT losses of the proxy's
+#              own way out (it answers 502) and their ends; default interval, idle
+#   ipv6       an IPv6-only network (NAT64, DNS64): COUNT pulls and returns of
+#              the cable, then COUNT outages past the router and their ends;
+#              interval 10 s, idle
 #   idle-cost  Connected and idle for COUNT seconds at the default interval,
 #              nothing watching the window: the CPU time of the program and of
 #              Wine's device process, and how often the last-known moment was
@@ -371,6 +377,47 @@ quiet)
     printf 'seconds\t%s\nrequests\t%s\ntcp_segments\t%s\ninterval_probes\t%s\ngateway_echoes\t%s\n' "$COUNT" \
         "$(($(echo_requests) - requests_before))" "$(($(segments) - before))" "$((COUNT / 60))" \
         "$(gateway_echoes)" >>"$TSV"
+    ;;
+proxy)
+    UPLINK=198.51.100.80
+    echo open >"$E2E_WORK/mode"
+    ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
+    start_bg in_far python3 "$E2E_DIR/proxy_tool.py" 192.0.2.254 3128 "$UPLINK" "$E2E_WORK/proxy.log"
+    set_user_proxy 192.0.2.254:3128
+    upstream lost
+    start_measured ""
+    cut() { ip -n "$E2E_FAR_NS" addr del "$UPLINK/32" dev lo; }
+    mend() { ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 2 12)"
+        change lost cut "$BROKEN_TEXT" 120
+        sleep "$(random_between 2 5)"
+        change restored mend "$ESTABLISHED_TEXT"
+    done
+    ;;
+ipv6)
+    e2e_ipv6_network
+    echo open >"$E2E_WORK/mode"
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
+    start_measured "ping_time_interval=10"
+    pull() { cable6 pulled; }
+    plug() { cable6 back; }
+    lose() { upstream6 lost; }
+    restore() { upstream6 back; }
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 2 12)"
+        change pulled pull "$BROKEN_TEXT"
+        sleep "$(random_between 2 12)"
+        change back plug "$ESTABLISHED_TEXT"
+    done
+    for _ in $(seq "$COUNT"); do
+        sleep "$(random_between 2 12)"
+        change lost lose "$BROKEN_TEXT"
+        sleep "$(random_between 2 5)"
+        change restored restore "$ESTABLISHED_TEXT"
+    done
     ;;
 idle-cost)
     install_lintora ""

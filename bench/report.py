@@ -234,6 +234,34 @@ def other_networks(out):
               f"{len(before)} pulls.\n")
 
 
+def proxy_and_ipv6(out):
+    proxy = [l.split("\t") for l in read(f"{out}/proxy.tsv").splitlines() if l.strip()]
+    ipv6 = [l.split("\t") for l in read(f"{out}/ipv6.tsv").splitlines() if l.strip()]
+    if not proxy and not ipv6:
+        return
+    print("## Proxies and IPv6\n")
+    print("The same two namespaces, made into two other networks, idle. An office where only the proxy goes "
+          "out: the hosts silent (an outage past the router), the user's proxy in the registry as Windows "
+          "stores it, and a proxy of the tests' own on the router's side (`tests/e2e/proxy_tool.py`) with its "
+          "own way out to the web; that way out is lost (the proxy answers 502) and restored, at the default "
+          "interval: the check through the proxy is then the probe. An IPv6-only network: the cable on "
+          "2001:db8:1::/64, the hosts at their NAT64 addresses (64:ff9b::/96), names answered with those alone, "
+          "no IPv4; `ping_time_interval=10`. Wine has no ICMPv6, so the hosts answer the 443 handshake; nor "
+          "does it tell the interface of an IPv6 route, so no traffic watch helps here. Each change 2 to 12 s "
+          "after the one before was shown (ends: 2 to 5 s).\n")
+    rows = [["network and change", "n", "median (s)", "p95 (s)", "max (s)", "bound (s)"]]
+    for parts, name, label, bound in (
+            (proxy, "lost", "proxy only: the proxy's way out lost → Broken (\"The proxy does not reach …\")",
+             "60 (interval) + round trip"),
+            (proxy, "restored", "its return → Connected (\"through the proxy\")", "5 (retry) + round trip"),
+            (ipv6, "pulled", "IPv6 only: the cable pulled → Broken (no network)", "2 (look) + 1"),
+            (ipv6, "back", "and back → Connected", "2 (look) + round trip"),
+            (ipv6, "lost", "IPv6 only: outage past the router → Broken", "10 (interval) + 7 (probe)"),
+            (ipv6, "restored", "its end → Connected", "5 (retry) + round trip")):
+        rows.append(latency_row(label, [x[1] for x in parts if x[0] == name], bound))
+    print(table(rows) + "\n")
+
+
 def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     print("# Lintora benchmarks\n")
@@ -289,6 +317,7 @@ def main(out, changes, idle_seconds, fuzz_runs, lossy_probes):
     beyond_the_cable(out)
     where_the_break_is(out)
     other_networks(out)
+    proxy_and_ipv6(out)
 
     print("## Soak\n")
     print(f"Interval 1 s, {counts.get('probes', '?')} probes and {made} changes of state. The helper samples "

@@ -60,6 +60,7 @@ part lossy-50 "$LOSSY_PROBES" &
 (part router-names "$CHANGES"; part router-again "$CHANGES") &
 part quiet "$IDLE" &
 part causes 20 &  # rounds of four causes each: about 50 minutes
+(part proxy 20; part ipv6 20) &
 wait
 
 python3 bench/histogram.py docs/latency-histogram.png <(tr '\t' ' ' <"$OUT/latency.tsv")

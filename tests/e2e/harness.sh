@@ -194,15 +194,14 @@ upstream() {
     fi
 }
 
-# e2e_ipv6_network: the far network, IPv6 only: the cable and the router on
-# 2001:db8:1::/64, the probe hosts at their IPv4 addresses' NAT64 forms
-# (64:ff9b::/96) on the far loopback, names answered with those alone (the
-# PC's hosts file, as DNS64 would), no IPv4 address or route on the PC. The
-# web check's page is served on port 80 of the first host. upstream6
-# lost|back: an outage past the router; ipv4 dead: IPv4 back on the cable,
-# the names giving both families, and IPv4 going nowhere.
+# e2e_ipv6_network (after e2e_far_network): the far network made IPv6 only:
+# the cable and the router on 2001:db8:1::/64, the probe hosts and the web
+# check's name at their IPv4 addresses' NAT64 forms (64:ff9b::/96) on the
+# far loopback, names answered with those alone (the PC's hosts file, as
+# DNS64 would), no IPv4 address or route on the PC. upstream6 lost|back: an
+# outage past the router; cable6 pulled|back; ipv4_dead: IPv4 back on the
+# cable, the names giving both families, and IPv4 going nowhere.
 e2e_ipv6_network() {
-    e2e_far_network
     ip -n "$E2E_NS" route del default
     ip -n "$E2E_NS" addr flush dev lpc
     ip -n "$E2E_NS" addr add 2001:db8:1::1/64 dev lpc nodad
@@ -248,6 +247,19 @@ ipv4_dead() {
         echo "${FAR_ADDRESSES[$i]:-${FAR_ADDRESSES[0]}} $host" >>"/etc/netns/$E2E_NS/hosts"
         i=$((i + 1))
     done
+}
+
+# set_user_proxy HOST:PORT: the user's proxy for every address, as Windows
+# stores it in the registry: flags 3 (direct, proxy), the proxy, no bypass
+# list, no script.
+set_user_proxy() {
+    local setting
+    setting=$(python3 -c 'import struct, sys
+proxy = sys.argv[1].encode()
+blob = struct.pack("<III", 0x46, 1, 3) + struct.pack("<I", len(proxy)) + proxy + struct.pack("<II", 0, 0) + bytes(32)
+print(blob.hex())' "$1")
+    in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+        /v DefaultConnectionSettings /t REG_BINARY /d "$setting" /f >/dev/null 2>&1
 }
 
 # in_ns COMMAND...: runs a command inside the test's namespace.

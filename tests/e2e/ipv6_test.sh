@@ -10,6 +10,7 @@ source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
 PEEK_EXE=$2
 e2e_init ipv6
+e2e_far_network
 e2e_ipv6_network
 e2e_start_display
 install_lintora $'[config]\nping_time_interval=5'

@@ -22,16 +22,7 @@ ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
 start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
 start_bg in_far python3 "$E2E_DIR/proxy_tool.py" 192.0.2.254 3128 "$UPLINK" "$PROXY_LOG"
 
-# The proxy for every address but local ones: flags 3 (direct, proxy), the
-# proxy, no bypass list, no script, as the registry holds it.
-proxy_setting() {
-    python3 -c 'import struct, sys
-proxy = sys.argv[1].encode()
-blob = struct.pack("<III", 0x46, 1, 3) + struct.pack("<I", len(proxy)) + proxy + struct.pack("<II", 0, 0) + bytes(32)
-print(blob.hex())' "$1"
-}
-in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
-    /v DefaultConnectionSettings /t REG_BINARY /d "$(proxy_setting 192.0.2.254:3128)" /f >/dev/null 2>&1
+set_user_proxy 192.0.2.254:3128
 status_text() { peek status | sed -n 's/.* text=//p'; }
 first_row() { wait_until 40 bash -c 2>/dev/null '[ "$(tr -d "\r" <"$1" 2>/dev/null | wc -l)" -ge 2 ]' _ "$APP_DIR/connection-log.csv"; }
 exit_run() {
