@@ -41,6 +41,17 @@ HMODULE systemLibrary(const wchar_t* dllName)
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+void findSystemFunctions(const wchar_t* dllName, const char* const names[], FARPROC found[], unsigned count,
+                         bool& looked)
+{
+    if (looked)
+        return;
+    looked = true;
+    const HMODULE module = systemLibrary(dllName);
+    for (unsigned i = 0; module != nullptr && i < count; ++i)
+        found[i] = GetProcAddress(module, names[i]);
+}
+
 void* systemFunction(const wchar_t* dllName, const char* functionName)
 {
     const HMODULE module = systemLibrary(dllName);

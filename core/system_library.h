@@ -14,5 +14,10 @@ void restrictDllSearchToSystem();
 // A DLL of the system folder, by its full path; null where it is missing.
 HMODULE systemLibrary(const wchar_t* dllName);
 
+// The named functions of a DLL in the system folder, looked up once into
+// `found` (each null where missing): `looked` says whether that was done.
+void findSystemFunctions(const wchar_t* dllName, const char* const names[], FARPROC found[], unsigned count,
+                         bool& looked);
+
 // A function of a DLL in the system folder; null when either is missing.
 void* systemFunction(const wchar_t* dllName, const char* functionName);

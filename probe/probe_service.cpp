@@ -28,7 +28,11 @@ struct IcmpService {
 
 const char* const kIcmpServiceNames[] = {"IcmpCreateFile",  "IcmpSendEcho2",  "IcmpParseReplies", "IcmpCloseHandle",
                                          "Icmp6CreateFile", "Icmp6SendEcho2", "Icmp6ParseReplies"};
-enum : unsigned { kIcmpFunctions = sizeof kIcmpServiceNames / sizeof kIcmpServiceNames[0], kIcmp6First = 4 };
+enum : unsigned {
+    kIcmpFunctions = sizeof kIcmpServiceNames / sizeof kIcmpServiceNames[0],
+    kIcmpClose = 3,  // closes the service of either family
+    kIcmp6First = 4,
+};
 static_assert(kIcmpFunctions * sizeof(void*) == sizeof(IcmpService), "a name for each function");
 
 union IcmpFunctions {
@@ -45,14 +49,9 @@ const IcmpService& g_icmp = g_icmpFunctions.call;
 // IcmpCloseHandle); a system may have the one without the other.
 bool findIcmpService(bool ipv6)
 {
-    if (!g_icmpLooked) {
-        g_icmpLooked = true;
-        const HMODULE module = systemLibrary(L"iphlpapi.dll");
-        for (unsigned i = 0; module != nullptr && i < kIcmpFunctions; ++i)
-            g_icmpFunctions.found[i] = GetProcAddress(module, kIcmpServiceNames[i]);
-    }
+    findSystemFunctions(L"iphlpapi.dll", kIcmpServiceNames, g_icmpFunctions.found, kIcmpFunctions, g_icmpLooked);
     for (unsigned i = 0; i < kIcmpFunctions; ++i)
-        if (g_icmpFunctions.found[i] == nullptr && (i == 3 || (i >= kIcmp6First) == ipv6))
+        if (g_icmpFunctions.found[i] == nullptr && (i == kIcmpClose || (i >= kIcmp6First) == ipv6))
             return false;
     return true;
 }

@@ -49,12 +49,7 @@ bool g_winHttpLooked = false;
 
 bool findWinHttp()
 {
-    if (!g_winHttpLooked) {
-        g_winHttpLooked = true;
-        const HMODULE module = systemLibrary(L"winhttp.dll");
-        for (unsigned i = 0; module != nullptr && i < kWinHttpFunctions; ++i)
-            g_winHttp.found[i] = GetProcAddress(module, kWinHttpNames[i]);
-    }
+    findSystemFunctions(L"winhttp.dll", kWinHttpNames, g_winHttp.found, kWinHttpFunctions, g_winHttpLooked);
     for (FARPROC function : g_winHttp.found)
         if (function == nullptr)
             return false;
