@@ -16,7 +16,8 @@ struct ProbeFindings {
     // The route as it stands at the verdict, not as the probe began: a cable
     // pulled during the probe is no network, not the provider.
     bool localAddress;  // a local address toward the internet
-    uint32_t gateway;   // the default route's next hop; 0 where it has none (a tunnel, PPP)
+    uint32_t gateway;   // the default route's next hop (IPv6's by a number standing for it); 0 where it
+                        // has none (a tunnel, PPP)
     bool namesFailed;   // a name lookup failed or stayed out past its 2 s
     bool webCheckDue;   // a Connected answer is to be followed by the web check (see web/web_check.h)
     bool networkChanged;  // another local network since the last probe: its gateway is learned anew

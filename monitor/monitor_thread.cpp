@@ -53,6 +53,29 @@ TrafficWatch g_traffic;
 WebCheckSchedule g_webChecks;
 ProbeFindings g_found;
 
+// The IPv6 router, where IPv4 has none (an IPv6-only network): the findings
+// name it by a number, and the gateway asked by that number is asked over
+// ICMPv6.
+struct Gateway6 {
+    Ipv6Bytes address;
+    uint32_t scope;
+    uint32_t number;  // 0: none
+};
+Gateway6 g_gateway6;
+
+// The next hop toward the internet as the findings name it: IPv4's, or where
+// only IPv6 goes out (its folded local address), IPv6's by its number.
+uint32_t gatewayFrom(uint32_t localAddress)
+{
+    const uint32_t gateway = defaultGateway(localAddress);
+    Ipv6Bytes local6;
+    g_gateway6.number = 0;
+    if (gateway == 0 && localIpv6RouteAddress(local6) && foldIpv6Address(local6) == localAddress &&
+        defaultGateway6(g_gateway6.address, g_gateway6.scope))
+        g_gateway6.number = foldIpv6Address(g_gateway6.address);
+    return gateway != 0 ? gateway : g_gateway6.number;
+}
+
 uint32_t powerChanges(void*)
 {
     return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.powerChanges, 0, 0));
@@ -65,7 +88,7 @@ ProbeFindings findingsAtVerdict(LinkState answer, bool networkChanged)
     ProbeFindings found = {};
     const uint32_t localAddress = localRouteAddress();
     found.localAddress = localAddress != 0;
-    found.gateway = found.localAddress ? defaultGateway(localAddress) : 0;
+    found.gateway = found.localAddress ? gatewayFrom(localAddress) : 0;
     found.namesFailed = namesUnanswered();
     found.networkChanged = networkChanged;
     found.webCheckDue = answer == Connected && webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage,
@@ -95,7 +118,11 @@ ProbeFindings probeFindings(void*)
 // Sent the way the probe sends its own.
 bool askGateway(uint32_t gateway, uint32_t requests, void*)
 {
-    const bool answered = echoAnswered(gateway, static_cast<int>(requests), kGatewaySpacingMs, kGatewayWaitMs);
+    const int count = static_cast<int>(requests);
+    const bool answered =
+        g_gateway6.number != 0 && gateway == g_gateway6.number
+            ? echoAnswered6(g_gateway6.address, g_gateway6.scope, count, kGatewaySpacingMs, kGatewayWaitMs)
+            : echoAnswered(gateway, count, kGatewaySpacingMs, kGatewayWaitMs);
     restartTrafficWatch(g_traffic);  // nor do the gateway's
     return answered;
 }

@@ -94,10 +94,11 @@ bool replyBy(Exchange& x, DWORD start, DWORD until)
 // Requests `spacingMs` apart until one is answered; the last waited for
 // `waitMs`. The service's requests end by then too, so that its set is free
 // for the next probe.
-bool anyEchoAnswered(SOCKET icmp, const sockaddr_in& destination, int requests, DWORD spacingMs, DWORD waitMs)
+bool anyEchoAnswered(SOCKET icmp, const sockaddr_in& destination, int requests, DWORD spacingMs, DWORD waitMs,
+                     const sockaddr_in6* destination6 = nullptr, const Ipv6Bytes* local6 = nullptr)
 {
     Exchange& x = g_exchange;
-    if (!startExchange(x, icmp, destination, waitMs))
+    if (!startExchange(x, icmp, destination, waitMs, destination6, local6))
         return false;
     const DWORD start = GetTickCount();
     bool answered = false;
@@ -189,6 +190,22 @@ bool echoAnswered(uint32_t address, int requests, uint32_t spacingMs, uint32_t w
 {
     const SOCKET sock = openIcmpSocket(ProbeRoute::RawSocketFirst);
     const bool answered = anyEchoAnswered(sock, destinationAt(address), requests, spacingMs, waitMs);
+    if (sock != INVALID_SOCKET)
+        closesocket(sock);
+    return answered;
+}
+
+bool echoAnswered6(const Ipv6Bytes& address, uint32_t scope, int requests, uint32_t spacingMs, uint32_t waitMs)
+{
+    Ipv6Bytes local;
+    if (!localIpv6AddressToward(address, scope, local))
+        return false;
+    sockaddr_in6 destination = {};
+    destination.sin6_family = AF_INET6;
+    destination.sin6_scope_id = scope;
+    CopyMemory(&destination.sin6_addr, address.bytes, sizeof address.bytes);
+    const SOCKET sock = openIcmpSocket(ProbeRoute::RawSocketFirst, true);
+    const bool answered = anyEchoAnswered(sock, destinationAt(0), requests, spacingMs, waitMs, &destination, &local);
     if (sock != INVALID_SOCKET)
         closesocket(sock);
     return answered;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/link_state.h"
+#include "probe/echo_request.h"
 
 // Connected when the host answers at least one of up to four echo requests,
 // or, when none is answered, accepts a TCP handshake on port 443; Broken
@@ -21,3 +22,6 @@ LinkState probeHost(const char* host);
 // one is answered; the last is waited for `waitMs`. The caller's sockets
 // must be started.
 bool echoAnswered(uint32_t address, int requests, uint32_t spacingMs, uint32_t waitMs);
+// The same over ICMPv6, to an address with its scope (a link-local router's
+// interface); false where ICMPv6 cannot be had.
+bool echoAnswered6(const Ipv6Bytes& address, uint32_t scope, int requests, uint32_t spacingMs, uint32_t waitMs);

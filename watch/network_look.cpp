@@ -4,6 +4,7 @@
 #include <ws2ipdef.h>  // before iphlpapi.h: the 64-bit interface rows
 #include <windows.h>
 #include <iphlpapi.h>
+#include <netioapi.h>
 
 #include "core/system_library.h"
 
@@ -53,15 +54,26 @@ uint32_t localIpv4RouteAddress()
                : 0;
 }
 
+bool localIpv6AddressToward(const Ipv6Bytes& address, uint32_t scope, Ipv6Bytes& local)
+{
+    sockaddr_in6 toward = {};
+    toward.sin6_family = AF_INET6;
+    toward.sin6_port = htons(443);
+    toward.sin6_scope_id = scope;
+    CopyMemory(&toward.sin6_addr, address.bytes, sizeof address.bytes);
+    sockaddr_in6 from = {};
+    if (!localAddressToward(reinterpret_cast<const sockaddr*>(&toward), sizeof toward,
+                            reinterpret_cast<sockaddr*>(&from), sizeof from))
+        return false;
+    CopyMemory(local.bytes, &from.sin6_addr, sizeof local.bytes);
+    return true;
+}
+
 bool localIpv6RouteAddress(Ipv6Bytes& address)
 {
-    const sockaddr_in6 outside = outsideAddress6();
-    sockaddr_in6 local = {};
-    if (!localAddressToward(reinterpret_cast<const sockaddr*>(&outside), sizeof outside,
-                            reinterpret_cast<sockaddr*>(&local), sizeof local))
-        return false;
-    CopyMemory(address.bytes, &local.sin6_addr, sizeof address.bytes);
-    return true;
+    Ipv6Bytes outside;
+    CopyMemory(outside.bytes, kOutsideAddress6, sizeof outside.bytes);
+    return localIpv6AddressToward(outside, 0, address);
 }
 
 // IPv6 is asked only where IPv4 has no route: a move between networks that
@@ -82,6 +94,8 @@ struct InterfaceFunctions {
     DWORD(WINAPI* bestInterface)(IPAddr, PDWORD);
     DWORD(WINAPI* bestInterfaceEx)(sockaddr*, PDWORD);
     DWORD(WINAPI* bestRoute)(DWORD, DWORD, PMIB_IPFORWARDROW);
+    DWORD(WINAPI* bestRoute2)(NET_LUID*, NET_IFINDEX, const SOCKADDR_INET*, const SOCKADDR_INET*, ULONG,
+                              PMIB_IPFORWARD_ROW2, SOCKADDR_INET*);
     DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
     DWORD(WINAPI* indexToLuid)(NET_IFINDEX, PNET_LUID);
     DWORD(WINAPI* entry)(PMIB_IFROW);
@@ -96,6 +110,7 @@ const InterfaceFunctions& interfaceFunctions()
         f.bestInterfaceEx =
             reinterpret_cast<decltype(f.bestInterfaceEx)>(systemFunction(L"iphlpapi.dll", "GetBestInterfaceEx"));
         f.bestRoute = reinterpret_cast<decltype(f.bestRoute)>(systemFunction(L"iphlpapi.dll", "GetBestRoute"));
+        f.bestRoute2 = reinterpret_cast<decltype(f.bestRoute2)>(systemFunction(L"iphlpapi.dll", "GetBestRoute2"));
         f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
         f.indexToLuid =
             reinterpret_cast<decltype(f.indexToLuid)>(systemFunction(L"iphlpapi.dll", "ConvertInterfaceIndexToLuid"));
@@ -192,4 +207,23 @@ uint32_t defaultGateway(uint32_t localAddress)
         return 0;
     const uint32_t nextHop = route.dwForwardNextHop;
     return nextHop != localAddress && nextHop != htonl(kOutsideAddress) ? nextHop : 0;
+}
+
+bool defaultGateway6(Ipv6Bytes& gateway, uint32_t& scope)
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    SOCKADDR_INET outside = {};
+    outside.Ipv6 = outsideAddress6();
+    MIB_IPFORWARD_ROW2 route;
+    SOCKADDR_INET source;
+    ZeroMemory(&route, sizeof route);
+    if (f.bestRoute2 == nullptr || f.bestRoute2(nullptr, 0, nullptr, &outside, 0, &route, &source) != NO_ERROR ||
+        route.NextHop.si_family != AF_INET6)
+        return false;
+    CopyMemory(gateway.bytes, &route.NextHop.Ipv6.sin6_addr, sizeof gateway.bytes);
+    scope = route.InterfaceIndex;
+    for (uint8_t byte : gateway.bytes)
+        if (byte != 0)
+            return true;
+    return false;  // on-link: no next hop
 }

@@ -43,3 +43,11 @@ bool readInterfaceCounters(uint32_t interfaceIndex, TrafficCounters& counters);
 // route has no next hop: it is the computer itself (point-to-point links,
 // tunnels, PPP).
 uint32_t defaultGateway(uint32_t localAddress);
+
+// The same for IPv6 (GetBestRoute2, Vista and later), with the interface as
+// the scope of a link-local next hop; false where there is none, the route
+// has no next hop, or the system cannot say (Wine knows no IPv6 routes).
+bool defaultGateway6(Ipv6Bytes& gateway, uint32_t& scope);
+
+// The local address the system would send from to that IPv6 address.
+bool localIpv6AddressToward(const Ipv6Bytes& address, uint32_t scope, Ipv6Bytes& local);
