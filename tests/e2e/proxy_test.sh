@@ -4,8 +4,9 @@
 # Windows stores it) sits on the router's side, with its own way out to the
 # web. Lintora must show Connected "through the proxy", Broken with the
 # proxy's cause when the proxy's way out fails (it answers 502), and
-# Connected again when it returns. Where the hosts answer directly, nothing
-# is sent to the proxy. What was shown is read from the log and the status
+# Connected again when it returns; with the proxy gone, Broken with the
+# cause the probe finds. Where the hosts answer directly, nothing is sent to
+# the proxy. What was shown is read from the log and the status
 # window; what reached the proxy, from its own log.
 source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
@@ -58,5 +59,10 @@ expect_next Connected 20 "the proxy's way out back" ip -n "$E2E_FAR_NS" addr add
 expect_eq "through the proxy again" "Connected through proxy" "$(last_row)"
 expect_eq "the status window says how" 'Internet connection is established.\nthrough the proxy' "$(status_text)"
 e2e_log "requests through the proxy: $(($(wc -l <"$PROXY_LOG") - asked)) after the first"
+
+# The proxy itself gone (its port refuses): the hosts are probed directly,
+# and the cause is theirs: the router answers, the internet past it does not.
+expect_next Broken 25 "the proxy gone" pkill -f "proxy_tool.py .*$PROXY_LOG"
+expect_eq "the cause the probe finds" "Broken provider" "$(last_row)"
 exit_run office
 e2e_finish
