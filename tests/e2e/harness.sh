@@ -219,7 +219,7 @@ e2e_ipv6_network() {
         ip -n "$E2E_FAR_NS" addr add "$address/128" dev lo nodad
     done
 }
-upstream6() {
+upstream6() {  # as upstream: packets to the hosts vanish, with no answer
     local address
     for address in $(printf '%s\n' "${NAT64_ADDRESSES[@]}" | sort -u); do
         if [ "$1" = lost ]; then
@@ -228,6 +228,13 @@ upstream6() {
             ip -n "$E2E_FAR_NS" addr add "$address/128" dev lo nodad
         fi
     done
+    if [ "$1" = lost ]; then
+        in_far sysctl -q -w net.ipv6.conf.all.forwarding=1
+        ip -n "$E2E_FAR_NS" -6 route add blackhole 64:ff9b::/96
+    else
+        ip -n "$E2E_FAR_NS" -6 route del blackhole 64:ff9b::/96
+        in_far sysctl -q -w net.ipv6.conf.all.forwarding=0
+    fi
 }
 cable6() {  # cable6 pulled|back
     if [ "$1" = pulled ]; then
