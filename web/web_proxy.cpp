@@ -76,6 +76,8 @@ bool proxyFromScript(const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& user, WINHTTP_P
     options.fAutoLogonIfChallenged = TRUE;
     const HINTERNET session =
         winHttp().open(L"Lintora", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    if (session != nullptr)  // the script's download, as the check itself
+        winHttp().setTimeouts(session, kWebCheckWaitMs, kWebCheckWaitMs, kWebCheckWaitMs, kWebCheckWaitMs);
     const bool named = session != nullptr && winHttp().proxyForAddress(session, kPageAddress, &options, &found);
     if (session != nullptr)
         winHttp().close(session);

@@ -256,18 +256,23 @@ ipv4_dead() {
     done
 }
 
-# set_user_proxy HOST:PORT: the user's proxy for every address, as Windows
-# stores it in the registry: flags 3 (direct, proxy), the proxy, no bypass
-# list, no script.
-set_user_proxy() {
+# set_user_proxy HOST:PORT, set_user_proxy_script URL: the user's proxy for
+# every address, or the automatic configuration script that names it, as
+# Windows stores them in the registry: the flags (1 direct, 2 proxy, 4
+# script), then the proxy, the bypass list (none) and the script's address.
+user_proxy_setting() {
     local setting
     setting=$(python3 -c 'import struct, sys
-proxy = sys.argv[1].encode()
-blob = struct.pack("<III", 0x46, 1, 3) + struct.pack("<I", len(proxy)) + proxy + struct.pack("<II", 0, 0) + bytes(32)
-print(blob.hex())' "$1")
+flags, proxy, script = int(sys.argv[1]), sys.argv[2].encode(), sys.argv[3].encode()
+blob = struct.pack("<III", 0x46, 1, flags)
+for text in (proxy, b"", script):
+    blob += struct.pack("<I", len(text)) + text
+print((blob + bytes(32)).hex())' "$@")
     in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
         /v DefaultConnectionSettings /t REG_BINARY /d "$setting" /f >/dev/null 2>&1
 }
+set_user_proxy() { user_proxy_setting 3 "$1" ""; }
+set_user_proxy_script() { user_proxy_setting 5 "" "$1"; }
 
 # in_ns COMMAND...: runs a command inside the test's namespace.
 in_ns() { ip netns exec "$E2E_NS" "$@"; }

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # An office where only the proxy goes out: the firewall drops echo and every
 # connection to the hosts, and the user's proxy (set in the registry as
-# Windows stores it) sits on the router's side, with its own way out to the
-# web. Lintora must show Connected "through the proxy", Broken with the
-# proxy's cause when the proxy's way out fails (it answers 502), and
-# Connected again when it returns; with the proxy gone, Broken with the
-# cause the probe finds. Where the hosts answer directly, nothing is sent to
-# the proxy. What was shown is read from the log and the status
-# window; what reached the proxy, from its own log.
+# Windows stores it, then named by a configuration script) sits on the
+# router's side, with its own way out to the web. Lintora must show
+# Connected "through the proxy", Broken with the proxy's cause when the
+# proxy's way out fails (it answers 502), Connected again when it returns,
+# and with the proxy gone, Broken with the cause the probe finds. Where the
+# hosts answer directly, nothing is sent to the proxy. What was shown is
+# read from the log and the status window; what reached the proxy, from its
+# own log.
 source "$(dirname "$0")/harness.sh"
 LINTORA_EXE=$1
 PEEK_EXE=$2
@@ -59,6 +60,16 @@ expect_next Connected 20 "the proxy's way out back" ip -n "$E2E_FAR_NS" addr add
 expect_eq "through the proxy again" "Connected through proxy" "$(last_row)"
 expect_eq "the status window says how" 'Internet connection is established.\nthrough the proxy' "$(status_text)"
 e2e_log "requests through the proxy: $(($(wc -l <"$PROXY_LOG") - asked)) after the first"
+
+# The same proxy named by an automatic configuration script instead.
+mkdir -p "$E2E_WORK/pac"
+echo 'function FindProxyForURL(url, host) { return "PROXY 192.0.2.254:3128"; }' >"$E2E_WORK/pac/proxy.pac"
+start_bg in_far python3 -m http.server --bind 192.0.2.254 --directory "$E2E_WORK/pac" 8080 >"$E2E_WORK/pac.log" 2>&1
+set_user_proxy_script http://192.0.2.254:8080/proxy.pac
+asked=$(wc -l <"$PROXY_LOG")
+check "the script is read" wait_until 20 grep -q 'GET /proxy.pac' "$E2E_WORK/pac.log"
+check "and the proxy it names asked" wait_until 10 bash -c '[ "$(wc -l <"$1")" -gt "$2" ]' _ "$PROXY_LOG" "$asked"
+expect_eq "still Connected through the proxy" "Connected through proxy" "$(last_row)"
 
 # The proxy itself gone (its port refuses): the hosts are probed directly,
 # and the cause is theirs: the router answers, the internet past it does not.
