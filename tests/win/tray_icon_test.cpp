@@ -89,6 +89,19 @@ TEST_F(TrayIconTest, OneGuidForBothStatesRemovedAndAddedAgainOnAChange)
     EXPECT_FALSE(IsEqualGUID(g_calls[0].guid, none));
 }
 
+// Where only the proxy goes out, the tip's second line says so, until the
+// hosts answer directly again.
+TEST_F(TrayIconTest, ConnectedThroughTheProxySaysSoOnTheTipsSecondLine)
+{
+    addTrayIcon(Broken);
+    state(Connected, linkStateFlags(true, ThroughProxy));
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls.back().tip.rfind(L"Internet connection is established.\nthrough the proxy, since ", 0), 0u)
+        << std::string(g_calls.back().tip.begin(), g_calls.back().tip.end());
+    state(Connected, linkStateFlags(false, NoCause));
+    EXPECT_EQ(g_calls.back().tip.rfind(L"Internet connection is established.\nsince ", 0), 0u);
+}
+
 TEST_F(TrayIconTest, AnIconTheShellIsNotReadyForIsOfferedAgainWithItsGuid)
 {
     g_refusals = 2;  // with the GUID and without: no shell yet
