@@ -80,6 +80,8 @@ e2e_init() {
     [ "$(id -u)" = 0 ] || { echo "the end-to-end tests need root (network namespaces)"; exit 1; }
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
+    # A command that stops the script outside a check says where it stopped.
+    trap 'e2e_log "stopped by line $LINENO ($?): $BASH_COMMAND"' ERR
     E2E_NS="lintora-$name-$$"
     E2E_WORK=$(mktemp -d "/tmp/lintora-e2e-$name.XXXXXX")
     mkdir -p "/etc/netns/$E2E_NS"
@@ -405,7 +407,20 @@ exited_with() {  # exited_with NAME CODE
     [ -f "$E2E_WORK/$1.exit" ] && [ "$(cat "$E2E_WORK/$1.exit")" = "$2" ]
 }
 
-peek() { in_ns "$LINTORA_WINE" "$PEEK_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+# peek VERB ...: the helper's answer, without CRs. A status read answers 0
+# whenever the helper runs, so its failure is Wine failing to start the
+# helper, as it does now and then under load: it is read once more.
+peek() {
+    local answer status=0
+    answer=$(in_ns "$LINTORA_WINE" "$PEEK_EXE" "$@" 2>>"$E2E_WORK/peek.err") || status=$?
+    if [ "$status" != 0 ] && [ "$1" = status ]; then
+        e2e_log "the status read failed ($status), read again"
+        status=0
+        answer=$(in_ns "$LINTORA_WINE" "$PEEK_EXE" "$@" 2>>"$E2E_WORK/peek.err") || status=$?
+    fi
+    [ -z "$answer" ] || printf '%s\n' "${answer//$'\r'/}"
+    return "$status"
+}
 
 # screenshot [NAME]: the whole desktop, kept in the work folder; prints its path.
 screenshot() {
