@@ -31,6 +31,7 @@ const CauseTexts kCauseTexts[kBreakCauses] = {
     {"Sign-in page in the way", "sign-in page"},
     {"The internet does not answer", "internet"},
     {"The proxy does not reach the internet", "proxy"},
+    {"The proxy asks you to sign in", "proxy sign-in"},
     {"through the proxy", "through proxy"},
 };
 

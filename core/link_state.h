@@ -20,6 +20,8 @@ enum BreakCause {
                       // it never answers echo, or the route has no next hop
     ProxyCut,         // the hosts do not answer, and the user's proxy answers
                       // for an internet it cannot reach
+    ProxySignIn,      // the user's proxy asks for a sign-in that the user's own
+                      // Windows sign-in does not meet
     ThroughProxy,     // Connected: the hosts do not answer, the proxy reaches them
     kBreakCauses
 };

@@ -189,6 +189,7 @@ StripShade stripShade(const Period& period)
     switch (period.cause) {
     case NoNetwork:
     case SignInPage:
+    case ProxySignIn:
         return StripShade::DownNear;
     case RouterSilent:
     case ProviderDown:

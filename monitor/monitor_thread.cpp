@@ -70,7 +70,7 @@ uint32_t gatewayFrom(uint32_t localAddress)
     const uint32_t gateway = defaultGateway(localAddress);
     Ipv6Bytes local6;
     g_gateway6.number = 0;
-    if (gateway == 0 && localIpv6RouteAddress(local6) && foldIpv6Address(local6) == localAddress &&
+    if (gateway == 0 && localIpv6RouteAddress(local6) && foldIpv6Prefix(local6) == localAddress &&
         defaultGateway6(g_gateway6.address, g_gateway6.scope))
         g_gateway6.number = foldIpv6Address(g_gateway6.address);
     return gateway != 0 ? gateway : g_gateway6.number;

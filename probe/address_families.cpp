@@ -25,10 +25,24 @@ bool webCheckOverIpv6(bool ipv4Route, bool ipv6Route, const HostAddresses& host,
     return !families.ipv4 && families.ipv6;
 }
 
-uint32_t foldIpv6Address(const Ipv6Bytes& address)
+namespace {
+
+uint32_t foldBytes(const uint8_t* bytes, int count)
 {
     uint32_t folded = 0;
-    for (int i = 0; i < 16; ++i)
-        folded = folded * 31 + address.bytes[i];
+    for (int i = 0; i < count; ++i)
+        folded = folded * 31 + bytes[i];
     return folded != 0 ? folded : 1;
+}
+
+} // namespace
+
+uint32_t foldIpv6Address(const Ipv6Bytes& address)
+{
+    return foldBytes(address.bytes, 16);
+}
+
+uint32_t foldIpv6Prefix(const Ipv6Bytes& address)
+{
+    return foldBytes(address.bytes, 8);
 }

@@ -35,6 +35,9 @@ ProbeFamilies chooseProbeFamilies(bool ipv4Route, bool ipv6Route, const HostAddr
 // neither can.
 bool webCheckOverIpv6(bool ipv4Route, bool ipv6Route, const HostAddresses& host, bool& possible);
 
-// An IPv6 local address as one number (never 0) that changes with it, for
-// the look that notices a move to another network.
+// An IPv6 address as one number (never 0) that changes with it.
 uint32_t foldIpv6Address(const Ipv6Bytes& address);
+// The network of a local IPv6 address, its /64 prefix, as one number (never
+// 0), for the look that notices a move to another network: a new temporary
+// address within the same prefix (a daily privacy address) is no move.
+uint32_t foldIpv6Prefix(const Ipv6Bytes& address);

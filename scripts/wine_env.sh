@@ -29,8 +29,10 @@ runs_32bit_programs() {
 }
 
 # choose_program_under_test: the i686 release under 32-bit Wine where that
-# runs, else the x86_64 build under 64-bit Wine. Sets LINTORA_TREE (the build
-# folder) and LINTORA_WINE (the loader), and says so once when it falls back.
+# runs, else the x86_64 build under 64-bit Wine: where the kernel runs no
+# 32-bit programs, or where the 32-bit loader (wine32:i386) could not be
+# installed. Sets LINTORA_TREE (the build folder) and LINTORA_WINE (the
+# loader), and says so in one line, with the reason, when it falls back.
 choose_program_under_test() {
     if [ -x "$WINE32" ] && "$WINE32" --version >/dev/null 2>&1; then
         LINTORA_TREE=win32
@@ -38,7 +40,11 @@ choose_program_under_test() {
     else
         LINTORA_TREE=win64
         LINTORA_WINE=$WINE64
-        echo "32-bit programs cannot run here: testing and running the x86_64 build instead of the i686 release"
+        if runs_32bit_programs; then
+            echo "wine32:i386 is not installed (it could not be): testing and running the x86_64 build instead of the i686 release"
+        else
+            echo "32-bit programs cannot run here: testing and running the x86_64 build instead of the i686 release"
+        fi
     fi
     export LINTORA_TREE LINTORA_WINE
 }

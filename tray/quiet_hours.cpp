@@ -8,8 +8,10 @@ bool userWantsQuiet(int notificationState)
 
 bool tellNow(PopupHold& hold, bool quiet, LinkState previous)
 {
-    if (!quiet)
+    if (!quiet) {
+        hold.holding = false;  // told now: the end of the quiet has nothing more to tell
         return true;
+    }
     if (!hold.holding) {
         hold.holding = true;
         hold.lastTold = previous;

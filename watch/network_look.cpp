@@ -82,7 +82,7 @@ uint32_t localRouteAddress()
 {
     const uint32_t ipv4 = localIpv4RouteAddress();
     Ipv6Bytes ipv6;
-    return ipv4 != 0 ? ipv4 : localIpv6RouteAddress(ipv6) ? foldIpv6Address(ipv6) : 0;
+    return ipv4 != 0 ? ipv4 : localIpv6RouteAddress(ipv6) ? foldIpv6Prefix(ipv6) : 0;
 }
 
 namespace {

@@ -27,7 +27,7 @@ NetworkPlace lookAtNetwork();
 // verdict. The interface costs more (the system reads its whole route
 // table), and changes without the address only when two adapters share a
 // network. The IPv4 address (network byte order); where only IPv6 goes
-// out, its address folded into a number that is not 0.
+// out, its network (the /64 prefix) folded into a number that is not 0.
 uint32_t localRouteAddress();
 // Each family's own: 0 and false where it has no route toward the internet.
 uint32_t localIpv4RouteAddress();

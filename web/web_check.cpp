@@ -267,6 +267,118 @@ ProxyAnswer judgeProxyReply(unsigned status, const char* body, std::size_t lengt
 {
     if (status == 200)
         return length == kExpectedSize && std::memcmp(body, kExpectedBody, kExpectedSize) == 0 ? ProxyAnswer::Reached
-                                                                                               : ProxyAnswer::Cut;
-    return status >= 502 && status <= 504 ? ProxyAnswer::Cut : ProxyAnswer::NoOpinion;
+                                                                                               : ProxyAnswer::SignIn;
+    if (isSignInStatus(static_cast<int>(status)))
+        return ProxyAnswer::SignIn;
+    if (status == 407)
+        return ProxyAnswer::SignInAsked;
+    return status >= 500 && status <= 504 ? ProxyAnswer::Cut : ProxyAnswer::NoOpinion;
+}
+
+namespace {
+
+wchar_t lowerWide(wchar_t c)
+{
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+// Whether [start, end) reads as the text, letter case aside.
+bool sameWide(const wchar_t* start, const wchar_t* end, const char* text)
+{
+    for (; start < end && *text != 0; ++start, ++text)
+        if (lowerWide(*start) != static_cast<wchar_t>(*text))
+            return false;
+    return start == end && *text == 0;
+}
+
+bool startsWithWide(const wchar_t* start, const wchar_t* end, const char* text)
+{
+    for (; *text != 0; ++start, ++text)
+        if (start == end || lowerWide(*start) != static_cast<wchar_t>(*text))
+            return false;
+    return true;
+}
+
+bool isProxySeparator(wchar_t c)
+{
+    return c == L';' || c == L' ' || c == L'\t';
+}
+
+// The first entry of the list that plain HTTP goes by: "http=..." where the
+// list is per scheme, else the first entry.
+void httpProxyEntry(const wchar_t* list, const wchar_t*& start, const wchar_t*& end)
+{
+    const wchar_t* first = nullptr;
+    const wchar_t* firstEnd = nullptr;
+    for (const wchar_t* at = list; *at != 0;) {
+        while (*at != 0 && isProxySeparator(*at))
+            ++at;
+        const wchar_t* entryEnd = at;
+        while (*entryEnd != 0 && !isProxySeparator(*entryEnd))
+            ++entryEnd;
+        if (at == entryEnd)
+            break;
+        if (startsWithWide(at, entryEnd, "http=")) {
+            start = at + 5;
+            end = entryEnd;
+            return;
+        }
+        if (first == nullptr) {
+            first = at;
+            firstEnd = entryEnd;
+        }
+        at = entryEnd;
+    }
+    bool perScheme = false;
+    for (const wchar_t* at = first; at != nullptr && at < firstEnd; ++at)
+        perScheme = perScheme || *at == L'=';
+    start = perScheme ? nullptr : first;  // "https=..." alone does not carry plain HTTP
+    end = perScheme ? nullptr : firstEnd;
+}
+
+// 127.x.y.z, written as digits and dots.
+bool isLoopbackIpv4(const wchar_t* start, const wchar_t* end)
+{
+    int dots = 0;
+    for (const wchar_t* at = start; at < end; ++at) {
+        if (*at == L'.')
+            ++dots;
+        else if (*at < L'0' || *at > L'9')
+            return false;
+    }
+    return dots == 3 && startsWithWide(start, end, "127.") && end[-1] != L'.';
+}
+
+} // namespace
+
+bool proxyOnThisComputer(const wchar_t* proxyList)
+{
+    const wchar_t *start = nullptr, *end = nullptr;
+    if (proxyList == nullptr)
+        return false;
+    httpProxyEntry(proxyList, start, end);
+    if (start == nullptr)
+        return false;
+    if (startsWithWide(start, end, "http://"))
+        start += 7;
+    // The host ends at the port's colon, or, bracketed (IPv6), at its bracket.
+    const wchar_t* hostEnd = start;
+    if (start < end && *start == L'[') {
+        ++start;
+        for (hostEnd = start; hostEnd < end && *hostEnd != L']'; ++hostEnd) {
+        }
+    } else {
+        while (hostEnd < end && *hostEnd != L':' && *hostEnd != L'/')
+            ++hostEnd;
+    }
+    return sameWide(start, hostEnd, "localhost") || sameWide(start, hostEnd, "::1") ||
+           isLoopbackIpv4(start, hostEnd);
+}
+
+ProxyAnswer proxyAnswerThatCounts(ProxyAnswer answer, bool onThisComputer)
+{
+    if (!onThisComputer || answer == ProxyAnswer::Reached || answer == ProxyAnswer::NoProxy ||
+        answer == ProxyAnswer::Unasked)
+        return answer;
+    return ProxyAnswer::Unreachable;
 }

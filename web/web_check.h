@@ -54,14 +54,30 @@ WebAnswer judgeWebAnswer(const WebAnswerReader& reader, bool closed);
 enum class ProxyAnswer {
     NoProxy,      // none is set for the address: nothing was sent
     Reached,      // status 200 and the page: the internet answered through it
-    Cut,          // 502, 503, 504 or another page: the proxy answers, its way out does not
-    NoOpinion,    // a sign-in the user's credentials do not meet (407), any other status
+    Cut,          // 500 to 504: the proxy answers, its way out does not (a
+                  // stock proxy says 500 "Unable to connect")
+    SignIn,       // a redirect, 511, or status 200 with another page: a sign-in
+                  // page stands in the way, as on the direct road
+    SignInAsked,  // 407 that the user's own Windows sign-in does not meet
+    NoOpinion,    // any other status (403, 404, ...)
     Unreachable,  // the proxy was not reached, or gave no whole answer
     Unasked,      // the local network changed or is gone: the direct probe decides
 };
 
 // The answer a proxy gave, the body read whole (at most kMaxWebAnswerBytes).
+// A 407 is judged after the user's own sign-in was offered.
 ProxyAnswer judgeProxyReply(unsigned status, const char* body, std::size_t length);
+
+// Whether a proxy as the user's settings name it ("host:port", "http://host:port",
+// or per scheme, "http=host:port;https=...") runs on this computer: localhost,
+// 127.0.0.0/8 or ::1. Debugging proxies and security agents do; their errors
+// say nothing of where a break is.
+bool proxyOnThisComputer(const wchar_t* proxyList);
+
+// What a proxy's answer counts for: one on this computer names no cause,
+// so that only its success counts; its other answers leave the verdict to
+// the direct probe, as one not reached does.
+ProxyAnswer proxyAnswerThatCounts(ProxyAnswer answer, bool onThisComputer);
 
 // When a probe that said Connected is followed by the web check (one that
 // said Broken is, where the gateway does not name the break): after a

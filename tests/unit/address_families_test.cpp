@@ -69,6 +69,16 @@ TEST(AddressFamilies, AnIpv6AddressFoldsIntoANumberThatIsNeverZeroAndFollowsIt)
     b = a;
     b.bytes[0] = 0x21;  // the network part too
     EXPECT_NE(foldIpv6Address(a), foldIpv6Address(b));
+
+    // The network: a new temporary address within the same /64 is the same one.
+    Ipv6Bytes temporary = a;
+    for (int i = 8; i < 16; ++i)
+        temporary.bytes[i] = static_cast<uint8_t>(0x5a + i);
+    EXPECT_EQ(foldIpv6Prefix(a), foldIpv6Prefix(temporary));
+    Ipv6Bytes otherNetwork = a;
+    otherNetwork.bytes[7] = 1;
+    EXPECT_NE(foldIpv6Prefix(a), foldIpv6Prefix(otherNetwork));
+    EXPECT_NE(foldIpv6Prefix(zero), 0u);
 }
 
 } // namespace

@@ -187,6 +187,31 @@ TEST(HistorySummary, ExactPercentagesAndDurations)
     figures = {};
     formatSummaryLine(line, sizeof line, "2026-12-01", figures);
     EXPECT_STREQ(line, "2026-12-01  uptime -  outages 0  down 0:00:00  longest 0:00:00\r\n");
+    char duration[24];
+    for (const auto& known : {std::make_pair(610, "0:10:10"), std::make_pair(36609, "10:10:09"),
+                              std::make_pair(599, "0:09:59"), std::make_pair(3600 * 100, "100:00:00")}) {
+        formatDuration(duration, sizeof duration, known.first);
+        EXPECT_STREQ(duration, known.second);
+    }
+}
+
+TEST(HistoryDays, AnOutageFromMidnightIsTheNewDaysAndAClockSetBackNeverMakesTimeRunBackwards)
+{
+    const Log log = read({"2026-12-07T22:00:00+00:00,Connected,", "2026-12-08T00:00:00+00:00,Broken,7200,router",
+                          "2026-12-08T01:00:00+00:00,Connected,3600,"},
+                         kDec7 + 48 * kHour);
+    EXPECT_EQ(day(log, kDec7).outages, 0) << "ends at the outage's first second";
+    EXPECT_EQ(day(log, kDec7).down, 0);
+    EXPECT_EQ(day(log, kDec7 + 24 * kHour).outages, 1);
+
+    // A row with no duration (an older log's), the clock set back an hour before it.
+    const Log setBack = read({"2026-12-07T10:00:00+00:00,Connected,", "2026-12-07T09:00:00+00:00,Broken,",
+                              "2026-12-07T09:30:00+00:00,Connected,1800,"},
+                             kDec7 + 12 * kHour);
+    ASSERT_EQ(setBack.periods.size(), 3u);
+    EXPECT_EQ(setBack.periods[0].to, setBack.periods[0].from) << "no time of its own, never less";
+    EXPECT_EQ(setBack.periods[1].from, kDec7 + 10 * kHour);
+    EXPECT_GE(day(setBack, kDec7).watched, 0);
 }
 
 } // namespace

@@ -140,6 +140,8 @@ TEST(MonitorLoop, EveryProbePicksItsHostAnew)
 // one second of the clock, each wait its length.
 struct ResumeScript : Script {
     std::vector<int> resumeBeforeProbe, resumeDuringProbe;  // probe numbers, from 0
+    std::vector<int> resumeInSleep;                         // or sleep numbers, from 0
+    int sleeps = 0;
     uint32_t resumes = 0, clock = 0, probeMs = 1000;
 };
 
@@ -158,12 +160,17 @@ void waitWithResumes(uint32_t ms, void* context)
 {
     ResumeScript& s = *static_cast<ResumeScript*>(context);
     recordSleep(ms, context);
+    const int sleep = s.sleeps++;
+    bool resumed = false;
     for (int r : s.resumeBeforeProbe)
-        if (r == static_cast<int>(s.next)) {
-            ++s.resumes;
-            s.events.back() += " (resumed)";
-            return;  // the wait is cut short
-        }
+        resumed = resumed || r == static_cast<int>(s.next);
+    for (int r : s.resumeInSleep)
+        resumed = resumed || r == sleep;
+    if (resumed) {
+        ++s.resumes;
+        s.events.back() += " (resumed)";
+        return;  // the wait is cut short
+    }
     s.clock += ms;
 }
 
@@ -179,6 +186,7 @@ struct CauseScript : ResumeScript {
     std::vector<WebAnswer> web;
     std::vector<ProxyAnswer> proxy;
     size_t gatewayAsked = 0, webAsked = 0, proxyAsked = 0;
+    std::vector<int> resumeWhileGatewayAsked;  // by the number of the asking, from 0
 };
 
 ProbeFindings scriptedFindings(void* context)
@@ -191,7 +199,17 @@ bool scriptedGateway(uint32_t, uint32_t requests, void* context)
 {
     CauseScript& s = *static_cast<CauseScript*>(context);
     s.events.push_back("gateway " + std::to_string(requests));
+    for (int r : s.resumeWhileGatewayAsked)
+        if (r == static_cast<int>(s.gatewayAsked))
+            ++s.resumes;
     return s.gateway.at(s.gatewayAsked++);
+}
+
+void recordPlan(const AlongsidePlan& plan, void* context)
+{
+    CauseScript& s = *static_cast<CauseScript*>(context);
+    s.events.push_back("plan " + (plan.learnedGateway != 0 ? std::to_string(plan.learnedRequests) : std::string("-")) +
+                       "/" + std::to_string(plan.otherRequests) + (plan.web ? " web" : ""));
 }
 
 WebAnswer scriptedWeb(LinkState, void* context)
@@ -312,14 +330,24 @@ TEST(MonitorResume, SleepsCountedBeforeTheStartAreNoResume)
     EXPECT_EQ(runWithResumes(script), (Events{"probe", "first Connected", "sleep 60000", "probe", "change Broken"}));
 }
 
-//                                local gateway     names  web due changed
-const ProbeFindings kHome = {true, 0x0101A8C0, false, false, false};
-const ProbeFindings kHomeWebDue = {true, 0x0101A8C0, false, true, false};
-const ProbeFindings kNoNames = {true, 0x0101A8C0, true, false, false};
-const ProbeFindings kOtherRouter = {true, 0x0201A8C0, false, false, false};
-const ProbeFindings kNewNetwork = {true, 0x0101A8C0, false, false, true};
-const ProbeFindings kTunnel = {true, 0, false, false, false};
-const ProbeFindings kOffline = {false, 0, false, false, false};
+ProbeFindings findings(bool local, uint32_t gateway, bool namesFailed = false, bool webDue = false,
+                       bool changed = false)
+{
+    ProbeFindings found = {};
+    found.localAddress = local;
+    found.gateway = gateway;
+    found.namesFailed = namesFailed;
+    found.webCheckDue = webDue;
+    found.networkChanged = changed;
+    return found;
+}
+const ProbeFindings kHome = findings(true, 0x0101A8C0);
+const ProbeFindings kHomeWebDue = findings(true, 0x0101A8C0, false, true);
+const ProbeFindings kNoNames = findings(true, 0x0101A8C0, true);
+const ProbeFindings kOtherRouter = findings(true, 0x0201A8C0);
+const ProbeFindings kNewNetwork = findings(true, 0x0101A8C0, false, false, true);
+const ProbeFindings kTunnel = findings(true, 0);
+const ProbeFindings kOffline = findings(false, 0);
 
 TEST(MonitorResume, NamesFailingTwiceDuringTheGraceShowNothing)
 {
@@ -331,19 +359,19 @@ TEST(MonitorResume, NamesFailingTwiceDuringTheGraceShowNothing)
                                               "change Connected", "sleep 5000", "probe", "sleep 5000", "probe"}));
 }
 
-TEST(MonitorCause, TheGatewayIsLearnedOnceWhileConnectedAndOneSilentToEchoIsNeverAsked)
+TEST(MonitorCause, TheGatewayIsLearnedOnceWhileConnectedAndOneSilentToEchoGetsOneRequestAtBroken)
 {
     CauseScript script;
     script.answers = {Connected, Connected, Broken, Broken, Connected, Connected, Broken};
     script.found = {kHome, kHome, kHome, kHome, kOtherRouter, kOtherRouter, kOtherRouter};
-    script.gateway = {false, true, true};
+    script.gateway = {false, false, false, true, true};
     script.web = {WebAnswer::Expected, WebAnswer::None, WebAnswer::Expected};
     EXPECT_EQ(runWithCauses(script),
-              (Events{"probe", "gateway 1", "first Connected",
+              (Events{"probe", "gateway 3", "first Connected",  // up to three, stopping at an answer
                       "sleep 60000", "probe",  // known: nothing sent
-                      "sleep 60000", "probe", "web", "change Broken (internet)",
-                      "sleep 5000", "probe", "web",
-                      "sleep 5000", "probe", "gateway 1", "change Connected",  // another router: learned
+                      "sleep 60000", "probe", "gateway 1", "web", "change Broken (internet)",
+                      "sleep 5000", "probe", "gateway 1", "web",
+                      "sleep 5000", "probe", "gateway 3", "change Connected",  // another router: learned
                       "sleep 60000", "probe",
                       "sleep 60000", "probe", "gateway 2", "web", "change Broken (provider)"}));
 }
@@ -372,7 +400,7 @@ TEST(MonitorCause, OneEchoLostMovesNothingTwoProbesThatAgreeDoAndNoNetworkAtOnce
     script.gateway = {true, true, false, true, false, false};
     script.web = {WebAnswer::Expected, WebAnswer::Expected};
     EXPECT_EQ(runWithCauses(script),
-              (Events{"probe", "gateway 1", "first Connected",
+              (Events{"probe", "gateway 3", "first Connected",
                       "sleep 60000", "probe", "gateway 2", "web", "change Broken (provider)",  // at once
                       "sleep 5000", "probe", "gateway 2",
                       "sleep 5000", "probe", "gateway 2", "web",
@@ -399,7 +427,7 @@ TEST(MonitorCause, ASignInPageFoundAtBrokenAndHeldWhileTheWebCheckHasNoOpinion)
     script.gateway = {true, true, true};
     script.web = {WebAnswer::Expected, WebAnswer::Other, WebAnswer::None, WebAnswer::None, WebAnswer::Expected};
     EXPECT_EQ(runWithCauses(script),
-              (Events{"probe", "gateway 1", "web", "first Connected",
+              (Events{"probe", "gateway 3", "web", "first Connected",
                       "sleep 60000", "probe", "gateway 2", "web", "change Broken (sign-in page)",
                       "sleep 5000", "probe", "gateway 2", "web",  // a stalled portal: still in the way
                       "sleep 5000", "probe", "web",               // the hosts answer, the portal stalls
@@ -414,7 +442,7 @@ TEST(MonitorCause, NamesUnansweredTwiceInARowWhileTheHostsAnswerIsBroken)
     script.gateway = {true};
     EXPECT_EQ(runWithCauses(script),
               (Events{"probe", "first Connected",
-                      "sleep 60000", "probe", "gateway 1",  // the first failure: the next probe comes soon
+                      "sleep 60000", "probe", "gateway 3",  // the first failure: the next probe comes soon
                       "sleep 5000", "probe", "change Broken (names)",
                       "sleep 5000", "probe",
                       "sleep 5000", "probe", "change Connected",
@@ -455,7 +483,7 @@ Events runWithProxy(CauseScript script)
     return runScript(script, hooks);
 }
 
-TEST(MonitorProxy, AnOfficeWhereOnlyTheProxyGoesOutIsWatchedThroughItAlone)
+TEST(MonitorProxy, AnOfficeWhereOnlyTheProxyGoesOutIsWatchedThroughItAloneEvery15Seconds)
 {
     CauseScript script;
     script.answers = {Broken};
@@ -464,11 +492,11 @@ TEST(MonitorProxy, AnOfficeWhereOnlyTheProxyGoesOutIsWatchedThroughItAlone)
                     ProxyAnswer::NoOpinion, ProxyAnswer::Reached, ProxyAnswer::NoOpinion};
     EXPECT_EQ(runWithProxy(script),
               (Events{"probe", "proxy", "first Connected (through proxy)",
-                      "sleep 60000", "proxy alone",
-                      "sleep 60000", "proxy alone", "change Broken (proxy)",
-                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",  // a 407 meanwhile tells nothing
+                      "sleep 15000", "proxy alone",
+                      "sleep 15000", "proxy alone", "change Broken (proxy)",
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",  // a 403 once holds it
                       "sleep 5000", "proxy alone", "change Connected (through proxy)",
-                      "sleep 60000", "proxy alone"}));
+                      "sleep 15000", "proxy alone"}));
 }
 
 TEST(MonitorProxy, AProxyNotReachedLeavesTheCauseToTheProbeAndIsNotAskedTwice)
@@ -481,8 +509,84 @@ TEST(MonitorProxy, AProxyNotReachedLeavesTheCauseToTheProbeAndIsNotAskedTwice)
     script.proxy = {ProxyAnswer::Reached, ProxyAnswer::Unreachable, ProxyAnswer::NoOpinion};
     EXPECT_EQ(runWithProxy(script),
               (Events{"probe", "proxy", "first Connected (through proxy)",
-                      "sleep 60000", "proxy alone", "probe", "gateway 2", "web", "change Broken (provider)",
-                      "sleep 5000", "probe", "proxy", "gateway 2", "web"}));  // a 407 is no answer
+                      "sleep 15000", "proxy alone", "probe", "gateway 2", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "proxy", "gateway 2", "web"}));  // a 403 is no answer
+}
+
+TEST(MonitorProxy, EveryAnswerThroughTheProxyIsAVerdictOrHoldsForTwoChecksAtMost)
+{
+    CauseScript script;
+    script.answers = {Broken, Broken, Broken};
+    script.found = {kHome, kHome, kHome};
+    script.gateway = {true, true};
+    script.web = {WebAnswer::None, WebAnswer::None};
+    script.proxy = {ProxyAnswer::SignInAsked, ProxyAnswer::SignIn, ProxyAnswer::SignIn, ProxyAnswer::Cut,
+                    ProxyAnswer::Cut, ProxyAnswer::NoOpinion, ProxyAnswer::NoOpinion, ProxyAnswer::NoOpinion,
+                    ProxyAnswer::NoOpinion};
+    EXPECT_EQ(runWithProxy(script),
+              (Events{"probe", "proxy", "first Broken (proxy sign-in)",        // a 407 not met
+                      "sleep 5000", "proxy alone",                             // a redirect: once ...
+                      "sleep 5000", "proxy alone", "change Broken (sign-in page)",  // ... and again
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone", "change Broken (proxy)",  // a 500
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",  // no opinion holds it twice,
+                      "sleep 5000", "proxy alone", "probe", "gateway 2", "web",  // the third leaves the proxy
+                      "sleep 5000", "probe", "proxy", "gateway 2", "web", "change Broken (provider)"}))
+        << "no answer through the proxy freezes the state shown";
+}
+
+// A clock that each sleep and probe moves, and every hook.
+Events runWithClock(CauseScript& script, uint32_t intervalMs = 60000)
+{
+    script.withCauses = true;
+    MonitorHooks hooks = scriptedHooks(script, intervalMs);
+    hooks.probe = probeWithResumes;
+    hooks.sleep = waitWithResumes;
+    hooks.powerChanges = powerChanges;
+    hooks.clockMs = clockMs;
+    hooks.findings = scriptedFindings;
+    hooks.askGateway = scriptedGateway;
+    hooks.checkWeb = scriptedWeb;
+    if (!script.proxy.empty())
+        hooks.checkProxy = scriptedProxy;
+    return runScript(script, hooks);
+}
+
+TEST(MonitorProxy, TheHostsAreProbedDirectlyEveryTenMinutesAndTheDirectRoadTakesOver)
+{
+    CauseScript script;
+    script.probeMs = 0;
+    script.answers = {Broken, Broken, Connected};
+    script.found = {kHome, kHome, kHome};
+    script.gateway = {true};
+    script.proxy = std::vector<ProxyAnswer>(80, ProxyAnswer::Reached);
+    const Events events = runWithClock(script);
+    Events expected = {"probe", "proxy", "first Connected (through proxy)"};
+    for (int i = 0; i < 39; ++i)
+        expected.insert(expected.end(), {"sleep 15000", "proxy alone"});
+    // 10 minutes after the last direct probe: the hosts are asked, and stay silent.
+    expected.insert(expected.end(), {"sleep 15000", "probe", "proxy"});
+    for (int i = 0; i < 39; ++i)
+        expected.insert(expected.end(), {"sleep 15000", "proxy alone"});
+    // They answer: the direct road again, with nothing about the proxy.
+    expected.insert(expected.end(), {"sleep 15000", "probe", "gateway 3", "change Connected"});
+    EXPECT_EQ(events, expected);
+}
+
+TEST(MonitorProxy, AfterAResumeTheGraceEndsWhileTheProxyCarriesTheCheck)
+{
+    CauseScript script;
+    script.probeMs = 0;
+    script.answers = {Broken};
+    script.found = {kHome};
+    script.resumeInSleep = {0};
+    script.proxy = {ProxyAnswer::Reached, ProxyAnswer::Cut, ProxyAnswer::Cut, ProxyAnswer::Cut,
+                    ProxyAnswer::Cut, ProxyAnswer::Cut, ProxyAnswer::Cut, ProxyAnswer::Cut};
+    // The pass after the resume: the proxy's Broken is held for 30 s, then shown.
+    EXPECT_EQ(runWithClock(script),
+              (Events{"probe", "proxy", "first Connected (through proxy)", "sleep 15000 (resumed)", "proxy alone",
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",
+                      "sleep 5000", "proxy alone", "sleep 5000", "proxy alone", "sleep 5000", "proxy alone",
+                      "change Broken (proxy)"}));
 }
 
 TEST(MonitorProxy, NothingGoesToTheProxyWhileTheHostsAnswerOrWithoutANetwork)
@@ -495,17 +599,157 @@ TEST(MonitorProxy, NothingGoesToTheProxyWhileTheHostsAnswerOrWithoutANetwork)
     script.web = {WebAnswer::Expected, WebAnswer::None};
     script.proxy = {ProxyAnswer::NoProxy};
     EXPECT_EQ(runWithProxy(script),
-              (Events{"probe", "gateway 1", "web", "first Connected",
+              (Events{"probe", "gateway 3", "web", "first Connected",
                       "sleep 60000", "probe", "change Broken (no network)",
                       "sleep 5000", "probe", "proxy", "gateway 2", "web",  // no proxy set: as ever
                       "sleep 5000", "probe", "change Connected"}));
 }
 
+TEST(MonitorCause, ASignInPageIsHeldByNoOpinionTwiceAtMostAndNotOnAnotherNetwork)
+{
+    CauseScript script;
+    script.answers = std::vector<LinkState>(9, Broken);
+    script.found = {kHome, kHome, kHome, kHome, kHome, kHome, kHome, kNewNetwork, kHome};
+    script.gateway = std::vector<bool>(9, true);
+    script.web = {WebAnswer::Other, WebAnswer::None, WebAnswer::None, WebAnswer::None, WebAnswer::None,
+                  WebAnswer::Other, WebAnswer::Other, WebAnswer::None, WebAnswer::None};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 2", "web", "first Broken (sign-in page)",
+                      "sleep 5000", "probe", "gateway 2", "web", "sleep 5000", "probe", "gateway 2", "web",
+                      "sleep 5000", "probe", "gateway 2", "web",  // the third no longer holds it
+                      "sleep 5000", "probe", "gateway 2", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "gateway 2", "web",
+                      "sleep 5000", "probe", "gateway 2", "web", "change Broken (sign-in page)",
+                      "sleep 5000", "probe", "gateway 2", "web",  // another network: nothing held
+                      "sleep 5000", "probe", "gateway 2", "web", "change Broken (provider)"}));
+}
+
+TEST(MonitorCause, ARouterLearnedSilentThatAnswersAtBrokenIsTheProviderAndLearnedAnew)
+{
+    CauseScript script;
+    script.answers = {Connected, Broken, Connected, Broken};
+    script.found = {kHome, kHome, kHome, kHome};
+    script.gateway = {false, true, false};
+    script.web = {WebAnswer::Expected};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 3", "first Connected",  // three lost: learned silent
+                      "sleep 60000", "probe", "gateway 1", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "change Connected",  // known to answer now: nothing sent
+                      "sleep 60000", "probe", "gateway 2", "change Broken (router)"}));
+}
+
+TEST(MonitorCause, ARouterIsLearnedAgainHourlyOnAnotherNetworkAndByItsLinkLayerAddress)
+{
+    CauseScript script;
+    script.probeMs = 0;
+    ProbeFindings linkA = kHome, linkB = kHome, linkUnknown = kHome;
+    linkA.gatewayLink = 0x0000A1B2C3D4E5F6;
+    linkB.gatewayLink = 0x0000A1B2C3D4E5F7;
+    script.found = {linkA, linkA, linkUnknown, linkB, kNewNetwork};
+    for (int i = 0; i < 60; ++i)
+        script.found.push_back(kHome);
+    script.answers = std::vector<LinkState>(script.found.size(), Connected);
+    script.gateway = std::vector<bool>(4, true);
+    Events expected = {"probe", "gateway 3", "first Connected", "sleep 60000", "probe", "sleep 60000", "probe",
+                       "sleep 60000", "probe", "gateway 3",   // another router at the same address
+                       "sleep 60000", "probe", "gateway 3"};  // another network, the same router address
+    for (int i = 0; i < 59; ++i)
+        expected.insert(expected.end(), {"sleep 60000", "probe"});
+    expected.insert(expected.end(), {"sleep 60000", "probe", "gateway 3"});  // an hour after it was learned
+    EXPECT_EQ(runWithClock(script), expected);
+}
+
+TEST(MonitorCause, TheRouterAndTheWebAskedAlongsideTheProbeAreNotAskedAgain)
+{
+    CauseScript script;
+    ProbeFindings asked = kHome, askedAnotherRouter = kHome;
+    asked.alongside = {kHome.gateway, 2, true, true, WebAnswer::Expected};
+    askedAnotherRouter.alongside = {kOtherRouter.gateway, 2, true, true, WebAnswer::None};
+    script.answers = {Broken, Broken, Connected, Connected};
+    script.found = {asked, askedAnotherRouter, kHome, kHome};
+    script.gateway = {false};
+    MonitorHooks hooks = scriptedHooks(script);
+    script.withCauses = true;
+    hooks.findings = scriptedFindings;
+    hooks.askGateway = scriptedGateway;
+    hooks.checkWeb = scriptedWeb;
+    hooks.planAlongside = recordPlan;
+    EXPECT_EQ(runScript(script, hooks),
+              (Events{"plan -/2 web", "probe", "first Broken (provider)",
+                      "sleep 5000", "plan 2/2 web", "probe", "gateway 2",  // asked of another router: asked now
+                      "sleep 5000", "plan 2/2 web", "probe", "change Connected",
+                      "sleep 60000", "plan 2/2 web", "probe"}));
+}
+
+TEST(MonitorCause, AfterABrokenTheNamesCountFromNought)
+{
+    CauseScript script;
+    script.answers = {Connected, Connected, Broken, Connected, Connected};
+    script.found = {kHome, kNoNames, kHome, kNoNames, kHome};
+    script.gateway = {true, true};
+    script.web = {WebAnswer::Expected};
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 3", "first Connected", "sleep 60000", "probe",
+                      "sleep 5000", "probe", "gateway 2", "web", "change Broken (provider)",
+                      "sleep 5000", "probe", "change Connected",  // one failure since the Broken
+                      "sleep 5000", "probe"}));
+}
+
+TEST(MonitorCause, AfterAReportedChangeTheNextCauseStartsOver)
+{
+    CauseScript script;
+    script.answers = std::vector<LinkState>(5, Broken);
+    script.found = {kHome, kTunnel, kOffline, kTunnel, kTunnel};
+    script.gateway = {true};
+    script.web = std::vector<WebAnswer>(4, WebAnswer::None);
+    EXPECT_EQ(runWithCauses(script),
+              (Events{"probe", "gateway 2", "web", "first Broken (provider)",
+                      "sleep 5000", "probe", "web",
+                      "sleep 5000", "probe", "change Broken (no network)",
+                      "sleep 5000", "probe", "web",  // the internet once, since no network was shown
+                      "sleep 5000", "probe", "web", "change Broken (internet)"}));
+}
+
+TEST(MonitorResume, AResumeWhileTheRouterIsAskedDropsTheVerdict)
+{
+    CauseScript script;
+    script.answers = {Connected, Broken, Connected};
+    script.found = {kHome, kHome, kHome};
+    script.gateway = {true, true};
+    script.resumeWhileGatewayAsked = {1};
+    script.web = {WebAnswer::None};
+    EXPECT_EQ(runWithClock(script), (Events{"probe", "gateway 3", "first Connected",
+                                            "sleep 60000", "probe", "gateway 2", "web",  // dropped
+                                            "sleep 5000", "probe", "change Connected"}));
+}
+
+TEST(MonitorResume, TheCauseShownBeforeASleepIsLoggedAtTheFirstVerdictAfterTheGrace)
+{
+    CauseScript script;
+    script.probeMs = 0;
+    script.answers = std::vector<LinkState>(8, Broken);
+    script.found = std::vector<ProbeFindings>(8, kHome);
+    script.resumeBeforeProbe = {1};
+    script.gateway = {true, true};
+    script.web = {WebAnswer::None, WebAnswer::None};
+    Events expected = {"probe", "gateway 2", "web", "first Broken (provider)", "sleep 5000 (resumed)", "probe"};
+    for (int i = 0; i < 6; ++i)
+        expected.insert(expected.end(), {"sleep 5000", "probe"});
+    expected.insert(expected.end(), {"gateway 2", "web", "change Broken (provider)"});
+    EXPECT_EQ(runWithClock(script), expected);
+}
+
 TEST(MonitorLoop, PauseBeforeNextProbe)
 {
-    EXPECT_EQ(pauseBeforeNextProbe(Broken, 1000), 5000u);
-    EXPECT_EQ(pauseBeforeNextProbe(Connected, 1000), 1000u);
-    EXPECT_EQ(pauseBeforeNextProbe(Connected, 86400000), 86400000u);
+    MonitorState state = {};
+    state.shown = Broken;
+    EXPECT_EQ(pauseBeforeNextProbe(state, 1000), 5000u);
+    state.shown = Connected;
+    EXPECT_EQ(pauseBeforeNextProbe(state, 1000), 1000u);
+    EXPECT_EQ(pauseBeforeNextProbe(state, 86400000), 86400000u);
+    state.viaProxy = true;
+    EXPECT_EQ(pauseBeforeNextProbe(state, 60000), 15000u) << "the proxy's way out watched every 15 s";
+    EXPECT_EQ(pauseBeforeNextProbe(state, 5000), 5000u);
 }
 
 TEST(BreakCauses, EveryCauseHasItsTextsAndNoneReadsPastThem)

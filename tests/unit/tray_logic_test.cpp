@@ -133,4 +133,18 @@ TEST(QuietHours, PresentingPlayingAndQuietTimeHoldTheWindowItTellsWhatStandsAfte
     EXPECT_TRUE(tellNow(hold, false, Broken));
 }
 
+TEST(QuietHours, EachQuietSpellComparesWithWhatWasToldLastAndAChangeToldEndsTheHold)
+{
+    PopupHold hold = {};
+    EXPECT_FALSE(tellNow(hold, true, Connected));  // to Broken, held
+    EXPECT_TRUE(tellAfterQuiet(hold, Broken));
+    EXPECT_FALSE(tellNow(hold, true, Broken));     // a second spell: to Connected, held
+    EXPECT_TRUE(tellAfterQuiet(hold, Connected)) << "compared with Broken, told after the first spell";
+
+    EXPECT_FALSE(tellNow(hold, true, Connected));  // to Broken, held
+    EXPECT_TRUE(tellNow(hold, false, Broken));     // the quiet over: to Connected, told
+    EXPECT_TRUE(tellNow(hold, false, Connected));  // and to Broken, told
+    EXPECT_FALSE(tellAfterQuiet(hold, Broken)) << "the window told it already: not twice";
+}
+
 } // namespace

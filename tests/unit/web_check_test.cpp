@@ -140,13 +140,32 @@ TEST(WebCheck, TheProxysAnswers)
 {
     const char page[] = "Microsoft Connect Test";
     EXPECT_EQ(judgeProxyReply(200, page, 22), ProxyAnswer::Reached);
-    EXPECT_EQ(judgeProxyReply(200, page, 21), ProxyAnswer::Cut) << "the page cut short";
-    EXPECT_EQ(judgeProxyReply(200, "<html>Blocked</html>", 20), ProxyAnswer::Cut);
-    EXPECT_EQ(judgeProxyReply(502, "", 0), ProxyAnswer::Cut);
-    EXPECT_EQ(judgeProxyReply(504, page, 22), ProxyAnswer::Cut) << "the status first";
-    EXPECT_EQ(judgeProxyReply(407, "", 0), ProxyAnswer::NoOpinion) << "credentials not met";
-    for (unsigned status : {204u, 302u, 403u, 500u, 505u})
+    EXPECT_EQ(judgeProxyReply(200, page, 21), ProxyAnswer::SignIn) << "the page cut short";
+    EXPECT_EQ(judgeProxyReply(200, "<html>Blocked</html>", 20), ProxyAnswer::SignIn);
+    for (unsigned status : {301u, 302u, 303u, 307u, 308u, 511u})
+        EXPECT_EQ(judgeProxyReply(status, page, 22), ProxyAnswer::SignIn) << status;
+    for (unsigned status : {500u, 501u, 502u, 503u, 504u})
+        EXPECT_EQ(judgeProxyReply(status, page, 22), ProxyAnswer::Cut) << status << ", the status first";
+    EXPECT_EQ(judgeProxyReply(407, "", 0), ProxyAnswer::SignInAsked) << "credentials not met";
+    for (unsigned status : {204u, 304u, 400u, 403u, 499u, 505u})
         EXPECT_EQ(judgeProxyReply(status, page, 22), ProxyAnswer::NoOpinion) << status;
+}
+
+TEST(WebCheck, AProxyOnThisComputerIsKnownByItsHostAndNamesNoCause)
+{
+    for (const wchar_t* local : {L"127.0.0.1:8888", L"localhost:3128", L"LocalHost", L"http://127.1.2.3:80",
+                                 L"[::1]:8080", L"https=10.0.0.1:443;http=127.0.0.1:8888", L" 127.0.0.1:1 "})
+        EXPECT_TRUE(proxyOnThisComputer(local)) << static_cast<int>(local[0]);
+    for (const wchar_t* remote : {L"192.0.2.254:3128", L"proxy.example:8080", L"127.example.com:80",
+                                  L"localhost.example:3128", L"http=10.0.0.1:80;https=127.0.0.1:1",
+                                  L"https=127.0.0.1:1", L"[2001:db8::1]:3128", L"", L"127.:8"})
+        EXPECT_FALSE(proxyOnThisComputer(remote)) << static_cast<int>(remote[0]);
+    EXPECT_FALSE(proxyOnThisComputer(nullptr));
+
+    EXPECT_EQ(proxyAnswerThatCounts(ProxyAnswer::Reached, true), ProxyAnswer::Reached);
+    for (ProxyAnswer error : {ProxyAnswer::Cut, ProxyAnswer::SignIn, ProxyAnswer::SignInAsked, ProxyAnswer::NoOpinion})
+        EXPECT_EQ(proxyAnswerThatCounts(error, true), ProxyAnswer::Unreachable) << static_cast<int>(error);
+    EXPECT_EQ(proxyAnswerThatCounts(ProxyAnswer::Cut, false), ProxyAnswer::Cut);
 }
 
 } // namespace
