@@ -41,8 +41,12 @@
 #                      stopped answering, until "No network connection"; and
 #                      the rows with another cause logged before it
 #   proxy      an office where only the proxy goes out (the hosts silent, the
-#              user's proxy on the router's side): COUNT losses of the proxy's
-#              own way out (it answers 502) and their ends; default interval, idle
+#              user's proxy, Debian's tinyproxy, on the router's side): COUNT
+#              losses of the proxy's own way out (it answers 500) and their
+#              ends; default interval, idle
+#   sleepy     COUNT runs behind a router that drops the first echo requests
+#              it gets (1 or 3, in turn), each with an outage past it: the
+#              cause shown, which must be the provider's
 #   ipv6       an IPv6-only network (NAT64, DNS64): COUNT pulls and returns of
 #              the cable, then COUNT outages past the router and their ends;
 #              interval 10 s, idle
@@ -383,7 +387,8 @@ proxy)
     echo open >"$E2E_WORK/mode"
     ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
     start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
-    start_bg in_far python3 "$E2E_DIR/proxy_tool.py" 192.0.2.254 3128 "$UPLINK" "$E2E_WORK/proxy.log"
+    far_names "www.msftconnecttest.com=$UPLINK"
+    start_tinyproxy "$E2E_FAR_NS" 192.0.2.254 3128
     set_user_proxy 192.0.2.254:3128
     upstream lost
     start_measured ""
@@ -394,6 +399,32 @@ proxy)
         change lost cut "$BROKEN_TEXT" 120
         sleep "$(random_between 2 5)"
         change restored mend "$ESTABLISHED_TEXT"
+    done
+    ;;
+sleepy)
+    serve_web
+    echo_answered no
+    start_bg in_far python3 "$E2E_DIR/icmp_tool.py" listen "$E2E_WORK/https.log"
+    PROVIDER="$BROKEN_TEXT\nThe router answers; the internet beyond it does not"
+    for round in $(seq "$COUNT"); do
+        dropped=$((round % 2 == 1 ? 1 : 3))
+        start_bg ip netns exec "$E2E_FAR_NS" python3 "$E2E_DIR/icmp_tool.py" respond "first$dropped" 0 \
+            "$E2E_WORK/answers.log" "${FAR_ADDRESSES[@]}" 192.0.2.254
+        responder=$LAST_PID
+        rm -f "$APP_DIR/connection-log.csv"
+        start_measured ""
+        watcher=$LAST_PID
+        sleep 10
+        t0=$(now_ms)
+        upstream lost
+        shown=$(seconds_until_shown "$t0" "$BROKEN_TEXT" 30)
+        sleep 1
+        printf 'dropped%s\t%s\t%s\n' "$dropped" "$shown" "$(last_row | cut -d' ' -f2-)" >>"$TSV"
+        upstream back
+        peek command 107 >/dev/null
+        wait_until 20 exited_with bench 0
+        kill "$responder" "$watcher"
+        wait "$responder" "$watcher" 2>/dev/null || true
     done
     ;;
 ipv6)

@@ -8,6 +8,7 @@
 #include "monitor/monitor_logic.h"
 #include "probe/name_lookup.h"
 #include "probe/probe.h"
+#include "probe/probe_hosts.h"
 #include "watch/network_look.h"
 #include "watch/traffic_watch.h"
 #include "web/web_fetch.h"
@@ -31,6 +32,9 @@ enum : DWORD {
     // A look that comes this much later than asked means the machine slept:
     // the tick count goes on through sleep, and the thread did not run.
     kSleptMs = 10000,
+    // From a suspend notice on, the wait looks at the clock this often: a
+    // sleep that did not come (refused, or its resume notice lost) ends it.
+    kSuspendLookMs = 60000,
 };
 
 // The local network as the last probe began with it. The wait compares with
@@ -52,6 +56,12 @@ TrafficWatch g_traffic;
 // The web check's schedule, and what the last probe found.
 WebCheckSchedule g_webChecks;
 ProbeFindings g_found;
+
+// What the probe may ask alongside its handshake (from the monitor's
+// decisions), and what that found.
+AlongsidePlan g_plan;
+AlongsideAnswers g_alongside;
+bool g_alongsideEcho, g_alongsideWeb;  // under way
 
 // The IPv6 router, where IPv4 has none (an IPv6-only network): the findings
 // name it by a number, and the gateway asked by that number is asked over
@@ -81,6 +91,97 @@ uint32_t powerChanges(void*)
     return static_cast<uint32_t>(InterlockedCompareExchange(&g_app.powerChanges, 0, 0));
 }
 
+// The router as the echo asks it: over IPv6 where the findings' number is IPv6's.
+EchoTarget gatewayTarget(uint32_t gateway)
+{
+    EchoTarget target = {};
+    target.ipv6 = g_gateway6.number != 0 && gateway == g_gateway6.number;
+    target.ipv4 = gateway;
+    target.address6 = g_gateway6.address;
+    target.scope = g_gateway6.scope;
+    return target;
+}
+
+uint64_t gatewayLink(uint32_t gateway)
+{
+    if (gateway == 0)
+        return 0;
+    return gateway == g_gateway6.number ? gatewayLinkAddress6(g_gateway6.address) : gatewayLinkAddress(gateway);
+}
+
+// The local network as one number, for the proxy found on it.
+uint32_t networkNumber(const NetworkPlace& network)
+{
+    return network.localAddress * 31 + network.interfaceIndex;
+}
+
+// Started with the probe's handshake: the router's echo (as many requests as
+// the monitor allows for it), the web check over the address its name last
+// resolved to (never waiting for a name), and the proxy's discovery where
+// it is due.
+void startAlongside(void*)
+{
+    g_alongside = AlongsideAnswers();
+    const uint32_t localAddress = localRouteAddress();
+    const uint32_t gateway = localAddress != 0 ? gatewayFrom(localAddress) : 0;
+    const uint32_t requests = gateway == g_plan.learnedGateway ? g_plan.learnedRequests : g_plan.otherRequests;
+    g_alongsideEcho = gateway != 0 && startEchoAsk(gatewayTarget(gateway), requests, kGatewaySpacingMs, kGatewayWaitMs);
+    if (g_alongsideEcho) {
+        g_alongside.gateway = gateway;
+        g_alongside.gatewayRequests = requests;
+    }
+    HostAddresses host;
+    Ipv6Bytes local6;
+    bool possible = g_plan.web && rememberedAddresses(kWebCheckHost, host);
+    const bool overIpv6 =
+        webCheckOverIpv6(localIpv4RouteAddress() != 0, possible && host.hasIpv6 && localIpv6RouteAddress(local6),
+                         host, possible);
+    g_alongsideWeb = possible && startWebFetch(host, overIpv6, kBrokenWebConnectMs);
+    if (g_alongsideWeb)
+        noteWebCheck(g_webChecks, GetTickCount());
+    if (localAddress != 0)
+        prepareProxy(networkNumber(g_probedNetwork));
+}
+
+void stepAlongside(void*)
+{
+    if (g_alongsideEcho && stepEchoAsk(0)) {
+        g_alongside.gatewayAnswered = echoAskAnswered();
+        endEchoAsk();
+        g_alongsideEcho = false;
+    }
+    if (g_alongsideWeb && stepWebFetch(0)) {
+        g_alongside.webAsked = true;
+        g_alongside.web = webFetchAnswer();
+        endWebFetch();
+        g_alongsideWeb = false;
+    }
+}
+
+bool alongsideRunning(void*)
+{
+    return g_alongsideEcho || g_alongsideWeb;
+}
+
+// What was not over is given up; only what ended counts.
+void stopAlongside(void*)
+{
+    if (g_alongsideEcho)
+        endEchoAsk();
+    if (g_alongsideWeb)
+        endWebFetch();
+    if (g_alongsideEcho)
+        g_alongside.gatewayRequests = 0;
+    g_alongsideEcho = g_alongsideWeb = false;
+}
+
+const ProbeCompanion kAlongside = {startAlongside, stepAlongside, alongsideRunning, stopAlongside, nullptr};
+
+void planAlongside(const AlongsidePlan& plan, void*)
+{
+    g_plan = plan;
+}
+
 // What the probe found, with the route as it stands now that the answer is
 // in: a cable pulled during the probe shows here.
 ProbeFindings findingsAtVerdict(LinkState answer, bool networkChanged)
@@ -89,10 +190,14 @@ ProbeFindings findingsAtVerdict(LinkState answer, bool networkChanged)
     const uint32_t localAddress = localRouteAddress();
     found.localAddress = localAddress != 0;
     found.gateway = found.localAddress ? gatewayFrom(localAddress) : 0;
+    found.gatewayLink = gatewayLink(found.gateway);
     found.namesFailed = namesUnanswered();
     found.networkChanged = networkChanged;
     found.webCheckDue = answer == Connected && webCheckDue(g_webChecks, g_reported, g_reportedCause == SignInPage,
                                                            networkChanged, GetTickCount());
+    // Only a Broken verdict waited for what went alongside.
+    if (answer == Broken)
+        found.alongside = g_alongside;
     return found;
 }
 
@@ -104,7 +209,8 @@ LinkState probeForMonitor(const char* host, void*)
     g_probedNetwork = network;
     g_network = network;
     g_probedPowerChanges = changes;
-    const LinkState answer = probeHost(host);
+    g_alongside = AlongsideAnswers();
+    const LinkState answer = probeHost(host, &kAlongside);
     g_found = findingsAtVerdict(answer, changed);
     restartTrafficWatch(g_traffic);  // the probe's own packets do not count
     return answer;
@@ -118,11 +224,7 @@ ProbeFindings probeFindings(void*)
 // Sent the way the probe sends its own.
 bool askGateway(uint32_t gateway, uint32_t requests, void*)
 {
-    const int count = static_cast<int>(requests);
-    const bool answered =
-        g_gateway6.number != 0 && gateway == g_gateway6.number
-            ? echoAnswered6(g_gateway6.address, g_gateway6.scope, count, kGatewaySpacingMs, kGatewayWaitMs)
-            : echoAnswered(gateway, count, kGatewaySpacingMs, kGatewayWaitMs);
+    const bool answered = echoAnswered(gatewayTarget(gateway), requests, kGatewaySpacingMs, kGatewayWaitMs);
     restartTrafficWatch(g_traffic);  // nor do the gateway's
     return answered;
 }
@@ -153,7 +255,8 @@ ProxyAnswer checkProxy(bool alone, void*)
             return ProxyAnswer::Unasked;
         g_network = network;
     }
-    const ProxyAnswer answer = fetchThroughProxy(g_reported == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs);
+    const ProxyAnswer answer =
+        fetchThroughProxy(networkNumber(g_network), g_reported == Broken ? kBrokenWebConnectMs : kWebCheckWaitMs);
     restartTrafficWatch(g_traffic);
     return answer;
 }
@@ -203,11 +306,21 @@ bool lookCallsForProbe(LookTimes& looks, DWORD now)
 }
 
 // From the suspend notice to the resume: nothing is looked at or probed, for
-// the network may go before the program is frozen.
+// the network may go before the program is frozen. Where a minute passes by
+// the clock with no sleep in it, none came (refused by a program, or its
+// resume notice lost): watching starts again, as after a resume.
 void waitWhileSuspending()
 {
-    while (InterlockedCompareExchange(&g_app.suspending, 0, 0) != 0)
-        WaitForSingleObject(g_app.monitorWake, INFINITE);
+    while (InterlockedCompareExchange(&g_app.suspending, 0, 0) != 0) {
+        const DWORD start = GetTickCount();
+        if (WaitForSingleObject(g_app.monitorWake, kSuspendLookMs) == WAIT_OBJECT_0)
+            continue;
+        if (GetTickCount() - start < kSuspendLookMs + kSleptMs &&
+            InterlockedCompareExchange(&g_app.suspending, 0, 1) == 1) {
+            InterlockedIncrement(&g_app.powerChanges);
+            return;
+        }
+    }
 }
 
 // Waits out the pause unless the local network changes, the traffic calls
@@ -272,6 +385,7 @@ DWORD WINAPI monitorLoop(LPVOID)
     hooks.powerChanges = powerChanges;
     hooks.clockMs = clockMs;
     hooks.findings = probeFindings;
+    hooks.planAlongside = planAlongside;
     hooks.askGateway = askGateway;
     hooks.checkWeb = checkWeb;
     hooks.checkProxy = checkProxy;

@@ -1,5 +1,6 @@
 // One probe's exchange with a host, over whichever paths it has (see
-// probe/probe_exchange.h), and the echo requests sent to the gateway.
+// probe/probe_exchange.h), the checks that go alongside it, and the echo
+// requests sent to the router.
 #include "probe/probe.h"
 
 #include "probe/probe_exchange.h"
@@ -10,8 +11,50 @@
 
 namespace {
 
-// The probe under way.
+enum : DWORD {
+    // The checks alongside start this long after the handshake, where it has
+    // not succeeded by then: on a network that drops echo, a live host takes
+    // the handshake well within it, and nothing more is sent.
+    kCompanionDelayMs = 500,
+    // While checks run alongside, the probe's waits are cut into slices this
+    // long, each followed by a look at them: a few dozen wakes in an outage.
+    kCompanionSliceMs = 50,
+    // How long a companion still running after a Broken verdict is waited
+    // for at most (its own limits end it first).
+    kCompanionFinishMs = 6000,
+};
+
+// The probe under way, and its companion (null where none goes with it):
+// due from a moment on, once the handshake began; then started.
 Exchange g_exchange = {};
+const ProbeCompanion* g_companion = nullptr;
+bool g_companionDue = false;
+DWORD g_companionDueMs = 0;
+bool g_companionStarted = false;
+
+bool companionRunning()
+{
+    return g_companionStarted && g_companion->running(g_companion->context);
+}
+
+// Milliseconds until the companion is to start; 0 when it is due now, or
+// never (INFINITE) where it is not waiting to start.
+DWORD untilCompanionStarts()
+{
+    if (!g_companionDue || g_companionStarted)
+        return INFINITE;
+    const DWORD left = g_companionDueMs - GetTickCount();
+    return left > 0x80000000u ? 0 : left;
+}
+
+// Called from the probe's waits alone, which come only while its verdict is out.
+void startCompanionWhenDue()
+{
+    if (untilCompanionStarts() != 0)
+        return;
+    g_companionStarted = true;
+    g_companion->start(g_companion->context);
+}
 
 // Echo goes over IPv4, or over IPv6 where IPv4 does not go; with neither
 // (no ICMPv6 to be had) the host gets the handshake alone.
@@ -23,18 +66,60 @@ bool sendExchangeRequest(void* context)
     return x.icmp != INVALID_SOCKET ? sendRawRequest(x) : sendServiceRequest(x);
 }
 
+// The checks alongside follow the handshake, unless it succeeds first.
 bool startExchangeHandshake(void* context)
 {
+    if (g_companion != nullptr && !g_companionDue) {
+        g_companionDue = true;
+        g_companionDueMs = GetTickCount() + kCompanionDelayMs;
+    }
     return startHandshake(*static_cast<Exchange*>(context));
 }
 
-ProbeEvent waitForExchange(uint32_t milliseconds, void* context)
+ProbeEvent waitOnExchange(Exchange& x, uint32_t milliseconds)
 {
-    Exchange& x = *static_cast<Exchange*>(context);
     bool datagram;
     return x.icmp != INVALID_SOCKET ? waitOnRawSocket(x, milliseconds)
            : x.requests != nullptr  ? waitOnService(x, milliseconds)
                                     : waitOnSockets(x, false, milliseconds, datagram);
+}
+
+// The probe's own wait, in slices while checks run alongside.
+ProbeEvent waitForExchange(uint32_t milliseconds, void* context)
+{
+    Exchange& x = *static_cast<Exchange*>(context);
+    const DWORD start = GetTickCount();
+    for (bool first = true;; first = false) {
+        const DWORD elapsed = GetTickCount() - start;
+        startCompanionWhenDue();
+        const bool companion = companionRunning();
+        if (companion)
+            g_companion->step(g_companion->context);
+        if (!first && elapsed >= milliseconds)
+            return ProbeEvent::Nothing;
+        DWORD slice = elapsed < milliseconds ? milliseconds - elapsed : 0;
+        if (companion && slice > kCompanionSliceMs)
+            slice = kCompanionSliceMs;
+        if (untilCompanionStarts() < slice)
+            slice = untilCompanionStarts();
+        const ProbeEvent event = waitOnExchange(x, slice);
+        if (event != ProbeEvent::Nothing || slice == milliseconds - elapsed)
+            return event;
+    }
+}
+
+// A Broken verdict waits for the checks alongside; a Connected one stops them.
+void endCompanion(bool connected)
+{
+    const DWORD start = GetTickCount();
+    while (!connected && companionRunning() && GetTickCount() - start < kCompanionFinishMs) {
+        g_companion->step(g_companion->context);
+        Sleep(kCompanionSliceMs);
+    }
+    if (g_companionStarted)
+        g_companion->stop(g_companion->context);
+    g_companionStarted = g_companionDue = false;
+    g_companion = nullptr;
 }
 
 uint32_t exchangeClockMs(void*)
@@ -43,10 +128,12 @@ uint32_t exchangeClockMs(void*)
 }
 
 // The exchange readied for its first request; false where the ICMP service
-// is needed for IPv4 and cannot be had. ICMPv6 that cannot be had leaves the
-// handshake (Wine has neither its raw socket nor its service).
+// is needed for IPv4 and cannot be had (or, with waitForSet false, has no
+// set free now). ICMPv6 that cannot be had leaves the handshake (Wine has
+// neither its raw socket nor its service).
 bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWORD replyWaitMs,
-                   const sockaddr_in6* destination6 = nullptr, const Ipv6Bytes* local6 = nullptr)
+                   const sockaddr_in6* destination6 = nullptr, const Ipv6Bytes* local6 = nullptr,
+                   bool waitForSet = true)
 {
     x.destination = destination;
     x.ipv6 = destination6 != nullptr;
@@ -60,7 +147,7 @@ bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWO
     x.sent = SentEchoes();
     x.requests = nullptr;
     x.replyWaitMs = replyWaitMs;
-    if (icmp != INVALID_SOCKET || openServiceRequests(x))
+    if (icmp != INVALID_SOCKET || openServiceRequests(x, waitForSet))
         return true;
     x.echo6 = false;
     return x.ipv6 && destination.sin_addr.s_addr == 0;
@@ -78,39 +165,9 @@ bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination, const sockadd
     const ProbeIo io = {sendExchangeRequest, startExchangeHandshake, waitForExchange, exchangeClockMs, &x};
     const bool connected = exchangeEchoes(io);
     endHandshake(x);
+    endCompanion(connected);
     releaseServiceRequests(x);
     return connected;
-}
-
-// Waits until `until` (milliseconds after start) for a reply; true once one came.
-bool replyBy(Exchange& x, DWORD start, DWORD until)
-{
-    for (DWORD elapsed = GetTickCount() - start; elapsed < until; elapsed = GetTickCount() - start)
-        if (waitForExchange(until - elapsed, &x) == ProbeEvent::Reply)
-            return true;
-    return false;
-}
-
-// Requests `spacingMs` apart until one is answered; the last waited for
-// `waitMs`. The service's requests end by then too, so that its set is free
-// for the next probe.
-bool anyEchoAnswered(SOCKET icmp, const sockaddr_in& destination, int requests, DWORD spacingMs, DWORD waitMs,
-                     const sockaddr_in6* destination6 = nullptr, const Ipv6Bytes* local6 = nullptr)
-{
-    Exchange& x = g_exchange;
-    if (!startExchange(x, icmp, destination, waitMs, destination6, local6))
-        return false;
-    const DWORD start = GetTickCount();
-    bool answered = false;
-    for (int n = 0; n < requests && !answered; ++n) {
-        const bool last = n + 1 == requests;
-        const DWORD until = static_cast<DWORD>(n) * spacingMs + (last ? waitMs : spacingMs);
-        // One that could not leave is not waited for, but an earlier one may still be answered.
-        if (sendExchangeRequest(&x) || (last && n > 0))
-            answered = replyBy(x, start, until);
-    }
-    releaseServiceRequests(x);
-    return answered;
 }
 
 // A host never resolved while names fail: another probe host's addresses
@@ -142,23 +199,31 @@ sockaddr_in destinationAt(uint32_t address)
     return destination;
 }
 
+sockaddr_in6 destination6At(const Ipv6Bytes& address, uint32_t scope)
+{
+    sockaddr_in6 destination = {};
+    destination.sin6_family = AF_INET6;
+    destination.sin6_scope_id = scope;
+    CopyMemory(&destination.sin6_addr, address.bytes, sizeof address.bytes);
+    return destination;
+}
+
 // Over the families chosen: echo over IPv4, or ICMPv6 where IPv4 does not
-// go; the handshake over IPv6 too where that goes out (on an IPv6-only
-// network, or one whose IPv4 is broken), so that either family's answer
-// counts within the same 7 s.
+// go, its checksum made for the local address that the system sends to
+// that host from; the handshake over IPv6 too where that goes out (on an
+// IPv6-only network, or one whose IPv4 is broken), so that either family's
+// answer counts within the same 7 s.
 LinkState probeStartedSockets(const char* host, ProbeRoute route)
 {
     HostAddresses addresses;
     if (!addressesToProbe(host, addresses))
         return Broken;
     Ipv6Bytes local6;
-    const bool ipv6Route = addresses.hasIpv6 && localIpv6RouteAddress(local6);
+    const bool ipv6Route = addresses.hasIpv6 && localIpv6AddressToward(addresses.ipv6, 0, local6);
     const ProbeFamilies families = chooseProbeFamilies(localIpv4RouteAddress() != 0, ipv6Route, addresses);
     if (!families.ipv4 && !families.ipv6)
         return Broken;
-    sockaddr_in6 destination6 = {};
-    destination6.sin6_family = AF_INET6;
-    CopyMemory(&destination6.sin6_addr, addresses.ipv6.bytes, sizeof addresses.ipv6.bytes);
+    const sockaddr_in6 destination6 = destination6At(addresses.ipv6, 0);
     const bool echo6 = !families.ipv4;
     const SOCKET sock = openIcmpSocket(route, echo6);
     const bool answered = exchangeWithHost(sock, destinationAt(families.ipv4 ? addresses.ipv4 : 0),
@@ -167,46 +232,125 @@ LinkState probeStartedSockets(const char* host, ProbeRoute route)
     return answered && closed ? Connected : Broken;
 }
 
+// The echo ask under way: its own exchange (a raw socket of its own, or the
+// ICMP service's other set of requests), and its schedule.
+struct EchoAsk {
+    Exchange x;
+    SOCKET icmp;
+    uint32_t requests, sent, spacingMs, waitMs;
+    DWORD startMs;
+    bool cannotSend;  // a request could not leave (no route): nothing more is sent
+    bool answered, over;
+};
+EchoAsk g_ask = {};
+
+// When the ask is over at the latest, or the next request is due: the last
+// request sent is waited for `waitMs`, each before it `spacingMs`.
+DWORD askDeadline(const EchoAsk& ask)
+{
+    if (ask.sent < ask.requests && !ask.cannotSend)
+        return ask.sent * ask.spacingMs;
+    return ask.sent == 0 ? 0 : (ask.sent - 1) * ask.spacingMs + ask.waitMs;
+}
 } // namespace
 
 EchoCounters g_echoCounters;
 
-LinkState probeHostVia(const char* host, ProbeRoute route)
+LinkState probeHostVia(const char* host, ProbeRoute route, const ProbeCompanion* companion)
 {
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
         return Broken;
+    g_companion = companion;
+    g_companionStarted = g_companionDue = false;
     const LinkState result = data.wVersion == MAKEWORD(1, 1) ? probeStartedSockets(host, route) : Broken;
+    endCompanion(result == Connected);
     WSACleanup();
     return result;
 }
 
-LinkState probeHost(const char* host)
+LinkState probeHost(const char* host, const ProbeCompanion* companion)
 {
-    return probeHostVia(host, ProbeRoute::RawSocketFirst);
+    return probeHostVia(host, ProbeRoute::RawSocketFirst, companion);
 }
 
-bool echoAnswered(uint32_t address, int requests, uint32_t spacingMs, uint32_t waitMs)
+bool startEchoAsk(const EchoTarget& target, uint32_t requests, uint32_t spacingMs, uint32_t waitMs)
 {
-    const SOCKET sock = openIcmpSocket(ProbeRoute::RawSocketFirst);
-    const bool answered = anyEchoAnswered(sock, destinationAt(address), requests, spacingMs, waitMs);
-    if (sock != INVALID_SOCKET)
-        closesocket(sock);
-    return answered;
-}
-
-bool echoAnswered6(const Ipv6Bytes& address, uint32_t scope, int requests, uint32_t spacingMs, uint32_t waitMs)
-{
-    Ipv6Bytes local;
-    if (!localIpv6AddressToward(address, scope, local))
+    EchoAsk& ask = g_ask;
+    ask = EchoAsk();
+    ask.requests = requests;
+    ask.spacingMs = spacingMs;
+    ask.waitMs = waitMs;
+    ask.over = true;
+    Ipv6Bytes local6;
+    if (requests == 0 || (target.ipv6 && !localIpv6AddressToward(target.address6, target.scope, local6)))
         return false;
-    sockaddr_in6 destination = {};
-    destination.sin6_family = AF_INET6;
-    destination.sin6_scope_id = scope;
-    CopyMemory(&destination.sin6_addr, address.bytes, sizeof address.bytes);
-    const SOCKET sock = openIcmpSocket(ProbeRoute::RawSocketFirst, true);
-    const bool answered = anyEchoAnswered(sock, destinationAt(0), requests, spacingMs, waitMs, &destination, &local);
-    if (sock != INVALID_SOCKET)
-        closesocket(sock);
+    ask.icmp = openIcmpSocket(ProbeRoute::RawSocketFirst, target.ipv6);
+    const sockaddr_in6 destination6 = destination6At(target.address6, target.scope);
+    // Only the echo goes, never a handshake; and never a wait for the ICMP
+    // service's requests of an earlier probe to end.
+    const bool started =
+        target.ipv6 ? startExchange(ask.x, ask.icmp, destinationAt(0), waitMs, &destination6, &local6, false) &&
+                          ask.x.echo6
+                    : startExchange(ask.x, ask.icmp, destinationAt(target.ipv4), waitMs, nullptr, nullptr, false);
+    if (!started) {
+        endEchoAsk();
+        return false;
+    }
+    ask.startMs = GetTickCount();
+    ask.over = false;
+    stepEchoAsk(0);
+    return true;
+}
+
+bool stepEchoAsk(uint32_t waitMs)
+{
+    EchoAsk& ask = g_ask;
+    while (!ask.over) {
+        const DWORD elapsed = GetTickCount() - ask.startMs;
+        while (ask.sent < ask.requests && !ask.cannotSend && elapsed >= ask.sent * ask.spacingMs) {
+            if (sendExchangeRequest(&ask.x))
+                ++ask.sent;
+            else
+                ask.cannotSend = true;
+        }
+        // Past it, every request that could leave has been sent and waited for.
+        const DWORD deadline = askDeadline(ask);
+        if (elapsed >= deadline) {
+            ask.over = true;
+            break;
+        }
+        const DWORD wait = deadline - elapsed < waitMs ? deadline - elapsed : waitMs;
+        if (waitOnExchange(ask.x, wait) == ProbeEvent::Reply)
+            ask.answered = ask.over = true;
+        else if (wait == waitMs)
+            return false;  // the caller's time is over first
+    }
+    return true;
+}
+
+bool echoAskAnswered()
+{
+    return g_ask.answered;
+}
+
+void endEchoAsk()
+{
+    EchoAsk& ask = g_ask;
+    ask.over = true;
+    releaseServiceRequests(ask.x);
+    if (ask.icmp != INVALID_SOCKET)
+        closesocket(ask.icmp);
+    ask.icmp = INVALID_SOCKET;
+}
+
+bool echoAnswered(const EchoTarget& target, uint32_t requests, uint32_t spacingMs, uint32_t waitMs)
+{
+    if (!startEchoAsk(target, requests, spacingMs, waitMs))
+        return false;
+    while (!stepEchoAsk(INFINITE)) {
+    }
+    const bool answered = echoAskAnswered();
+    endEchoAsk();
     return answered;
 }

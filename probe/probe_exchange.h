@@ -33,13 +33,14 @@ struct Exchange {
 // The raw socket, ICMPv6's where asked.
 SOCKET openIcmpSocket(ProbeRoute route, bool ipv6 = false);
 bool sendRawRequest(Exchange& x);
-// Datagrams that are no reply of this probe are read and passed over.
+// Datagrams that are no reply of this probe are read and passed over, within
+// the same wait.
 ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds);
 
 // The ICMP service (for ICMPv6 where the exchange's echo goes over IPv6).
 // Gives the exchange a set of requests with none under way; false when the
-// service cannot be had.
-bool openServiceRequests(Exchange& x);
+// service cannot be had, or with waitForSet false, when no set is free now.
+bool openServiceRequests(Exchange& x, bool waitForSet);
 bool sendServiceRequest(Exchange& x);
 // A handshake under way is looked at every 50 ms meanwhile.
 ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds);

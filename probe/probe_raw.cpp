@@ -60,20 +60,38 @@ bool sendRawRequest(Exchange& x)
     return true;
 }
 
-// Our own request looped back and other ICMP traffic are read and passed over.
-ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
+namespace {
+
+bool isReplyOfThisProbe(Exchange& x)
 {
-    bool datagram = false;
-    const ProbeEvent handshake = waitOnSockets(x, true, milliseconds, datagram);
-    if (handshake != ProbeEvent::Nothing || !datagram)
-        return handshake;
     if (x.echo6)
-        return isReplyOfThisProbe6(x) ? ProbeEvent::Reply : ProbeEvent::Nothing;
+        return isReplyOfThisProbe6(x);
     char buffer[kReplyBufferSize];
     sockaddr_in sender = {};
     const int received = receiveReply(x.icmp, buffer, sender);
-    const bool matching = received > 0 &&
-                          isMatchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
-                                              sender.sin_addr.s_addr, x.destination.sin_addr.s_addr, x.sent);
-    return matching ? ProbeEvent::Reply : ProbeEvent::Nothing;
+    return received > 0 && isMatchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
+                                               sender.sin_addr.s_addr, x.destination.sin_addr.s_addr, x.sent);
+}
+
+// At most this many datagrams are read in one wait: every raw socket gets a
+// copy of all ICMP that comes in.
+enum : int { kDatagramsPerWait = 16 };
+
+} // namespace
+
+// Our own request looped back and other ICMP traffic are read and passed
+// over, within the same wait.
+ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (int datagrams = 0; datagrams < kDatagramsPerWait; ++datagrams) {
+        const DWORD elapsed = GetTickCount() - start;
+        bool datagram = false;
+        const ProbeEvent handshake = waitOnSockets(x, true, elapsed < milliseconds ? milliseconds - elapsed : 0, datagram);
+        if (handshake != ProbeEvent::Nothing || !datagram)
+            return handshake;
+        if (isReplyOfThisProbe(x))
+            return ProbeEvent::Reply;
+    }
+    return ProbeEvent::Nothing;
 }

@@ -26,34 +26,29 @@ struct IcmpService {
     DWORD(WINAPI* parseReplies6)(LPVOID, DWORD);
 };
 
-const char* const kIcmpServiceNames[] = {"IcmpCreateFile",  "IcmpSendEcho2",  "IcmpParseReplies", "IcmpCloseHandle",
-                                         "Icmp6CreateFile", "Icmp6SendEcho2", "Icmp6ParseReplies"};
-enum : unsigned {
-    kIcmpFunctions = sizeof kIcmpServiceNames / sizeof kIcmpServiceNames[0],
-    kIcmpClose = 3,  // closes the service of either family
-    kIcmp6First = 4,
-};
-static_assert(kIcmpFunctions * sizeof(void*) == sizeof(IcmpService), "a name for each function");
-
-union IcmpFunctions {
-    IcmpService call;
-    FARPROC found[kIcmpFunctions];
-};
-
 // Found on first use.
-IcmpFunctions g_icmpFunctions;
+IcmpService g_icmp;
 bool g_icmpLooked = false;
-const IcmpService& g_icmp = g_icmpFunctions.call;
 
 // The functions of IPv4's service, or of IPv6's (which also closes with
 // IcmpCloseHandle); a system may have the one without the other.
 bool findIcmpService(bool ipv6)
 {
-    findSystemFunctions(L"iphlpapi.dll", kIcmpServiceNames, g_icmpFunctions.found, kIcmpFunctions, g_icmpLooked);
-    for (unsigned i = 0; i < kIcmpFunctions; ++i)
-        if (g_icmpFunctions.found[i] == nullptr && (i == kIcmpClose || (i >= kIcmp6First) == ipv6))
-            return false;
-    return true;
+    IcmpService& f = g_icmp;
+    if (!g_icmpLooked) {
+        g_icmpLooked = true;
+        findSystemFunction(f.create, L"iphlpapi.dll", "IcmpCreateFile");
+        findSystemFunction(f.sendEcho, L"iphlpapi.dll", "IcmpSendEcho2");
+        findSystemFunction(f.parseReplies, L"iphlpapi.dll", "IcmpParseReplies");
+        findSystemFunction(f.close, L"iphlpapi.dll", "IcmpCloseHandle");
+        findSystemFunction(f.create6, L"iphlpapi.dll", "Icmp6CreateFile");
+        findSystemFunction(f.sendEcho6, L"iphlpapi.dll", "Icmp6SendEcho2");
+        findSystemFunction(f.parseReplies6, L"iphlpapi.dll", "Icmp6ParseReplies");
+    }
+    if (f.close == nullptr)
+        return false;
+    return ipv6 ? f.create6 != nullptr && f.sendEcho6 != nullptr && f.parseReplies6 != nullptr
+                : f.create != nullptr && f.sendEcho != nullptr && f.parseReplies != nullptr;
 }
 
 // ICMPV6_ECHO_REPLY as the system lays it out: the address record packed
@@ -76,12 +71,18 @@ static_assert(sizeof(Icmpv6ReplyAddress) == 26 && offsetof(Icmpv6EchoReply, stat
               "the system's ICMPv6 reply record");
 
 // Room for the service's reply record (either family's), the echoed data,
-// an ICMP error message and the status of the asynchronous request.
+// an ICMP error message and the status of the asynchronous request; a
+// multiple of 8, so that each buffer of a set is aligned for the records
+// the service writes into it.
 enum : DWORD {
     kReplyRecordSize = sizeof(ICMP_ECHO_REPLY) > sizeof(Icmpv6EchoReply) ? sizeof(ICMP_ECHO_REPLY)
                                                                          : sizeof(Icmpv6EchoReply),
-    kServiceReplySize = kReplyRecordSize + kEchoDataSize + 8 + 64
+    kReplyAlignment = 8,
+    kServiceReplySize = (kReplyRecordSize + kEchoDataSize + 8 + 64 + kReplyAlignment - 1) / kReplyAlignment *
+                        kReplyAlignment
 };
+static_assert(kServiceReplySize % alignof(ICMP_ECHO_REPLY) == 0 && kServiceReplySize % alignof(Icmpv6EchoReply) == 0,
+              "every reply buffer aligned");
 
 } // namespace
 
@@ -139,14 +140,14 @@ bool isServiceReply(Exchange& x, int n)
 } // namespace
 
 // Both sets busy (two probes within 5 s): the requests of the first are
-// waited out, 6 s at most.
-bool openServiceRequests(Exchange& x)
+// waited out, 6 s at most, where the caller waits.
+bool openServiceRequests(Exchange& x, bool waitForSet)
 {
     ServiceRequests* set = nullptr;
     for (ServiceRequests& candidate : g_serviceSets)
         if (set == nullptr && serviceRequestsOver(candidate, 0))
             set = &candidate;
-    if (set == nullptr && serviceRequestsOver(g_serviceSets[0], kReplyWindowMs + 1000))
+    if (set == nullptr && waitForSet && serviceRequestsOver(g_serviceSets[0], kReplyWindowMs + 1000))
         set = &g_serviceSets[0];
     if (set == nullptr || !findIcmpService(x.echo6))
         return false;
@@ -188,19 +189,20 @@ bool sendServiceRequest(Exchange& x)
     return true;
 }
 
-// The service signals each request's event when it is answered or out of time.
+// The service signals each request's event when it is answered or out of
+// time. The events are looked at once even where no time is left.
 ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
 {
     const DWORD start = GetTickCount();
-    for (;;) {
+    for (bool first = true;; first = false) {
         bool datagram = false;
         const ProbeEvent handshake = waitOnSockets(x, false, 0, datagram);
         if (handshake != ProbeEvent::Nothing)
             return handshake;
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds)
+        if (!first && elapsed >= milliseconds)
             return ProbeEvent::Nothing;
-        DWORD slice = milliseconds - elapsed;
+        DWORD slice = elapsed < milliseconds ? milliseconds - elapsed : 0;
         if (handshakeRunning(x) && slice > 50)
             slice = 50;
         HANDLE events[kMaxEchoRequestsPerProbe];

@@ -99,6 +99,9 @@ struct InterfaceFunctions {
     DWORD(WINAPI* entry2)(PMIB_IF_ROW2);
     DWORD(WINAPI* indexToLuid)(NET_IFINDEX, PNET_LUID);
     DWORD(WINAPI* entry)(PMIB_IFROW);
+    DWORD(WINAPI* neighbours2)(ADDRESS_FAMILY, PMIB_IPNET_TABLE2*);
+    VOID(WINAPI* freeTable)(PVOID);
+    DWORD(WINAPI* neighbours)(PMIB_IPNETTABLE, PULONG, BOOL);
 };
 InterfaceFunctions g_functions;  // the monitor thread's alone
 
@@ -106,16 +109,17 @@ const InterfaceFunctions& interfaceFunctions()
 {
     InterfaceFunctions& f = g_functions;
     if (!f.lookedUp) {
-        f.bestInterface = reinterpret_cast<decltype(f.bestInterface)>(systemFunction(L"iphlpapi.dll", "GetBestInterface"));
-        f.bestInterfaceEx =
-            reinterpret_cast<decltype(f.bestInterfaceEx)>(systemFunction(L"iphlpapi.dll", "GetBestInterfaceEx"));
-        f.bestRoute = reinterpret_cast<decltype(f.bestRoute)>(systemFunction(L"iphlpapi.dll", "GetBestRoute"));
-        f.bestRoute2 = reinterpret_cast<decltype(f.bestRoute2)>(systemFunction(L"iphlpapi.dll", "GetBestRoute2"));
-        f.entry2 = reinterpret_cast<decltype(f.entry2)>(systemFunction(L"iphlpapi.dll", "GetIfEntry2"));
-        f.indexToLuid =
-            reinterpret_cast<decltype(f.indexToLuid)>(systemFunction(L"iphlpapi.dll", "ConvertInterfaceIndexToLuid"));
+        findSystemFunction(f.bestInterface, L"iphlpapi.dll", "GetBestInterface");
+        findSystemFunction(f.bestInterfaceEx, L"iphlpapi.dll", "GetBestInterfaceEx");
+        findSystemFunction(f.bestRoute, L"iphlpapi.dll", "GetBestRoute");
+        findSystemFunction(f.bestRoute2, L"iphlpapi.dll", "GetBestRoute2");
+        findSystemFunction(f.entry2, L"iphlpapi.dll", "GetIfEntry2");
+        findSystemFunction(f.indexToLuid, L"iphlpapi.dll", "ConvertInterfaceIndexToLuid");
         if (f.entry2 == nullptr)
-            f.entry = reinterpret_cast<decltype(f.entry)>(systemFunction(L"iphlpapi.dll", "GetIfEntry"));
+            findSystemFunction(f.entry, L"iphlpapi.dll", "GetIfEntry");
+        findSystemFunction(f.neighbours2, L"iphlpapi.dll", "GetIpNetTable2");
+        findSystemFunction(f.freeTable, L"iphlpapi.dll", "FreeMibTable");
+        findSystemFunction(f.neighbours, L"iphlpapi.dll", "GetIpNetTable");
         f.lookedUp = true;
     }
     return f;
@@ -226,4 +230,62 @@ bool defaultGateway6(Ipv6Bytes& gateway, uint32_t& scope)
         if (byte != 0)
             return true;
     return false;  // on-link: no next hop
+}
+
+namespace {
+
+uint64_t packedLinkAddress(const UCHAR* bytes, ULONG length)
+{
+    uint64_t packed = 0;
+    for (ULONG i = 0; i < length && i < 8; ++i)
+        packed = packed << 8 | bytes[i];
+    return packed;
+}
+
+bool isNeighbour(const MIB_IPNET_ROW2& row, uint32_t ipv4, const Ipv6Bytes* ipv6)
+{
+    if (ipv6 != nullptr)
+        return row.Address.si_family == AF_INET6 &&
+               memcmp(&row.Address.Ipv6.sin6_addr, ipv6->bytes, sizeof ipv6->bytes) == 0;
+    return row.Address.si_family == AF_INET && row.Address.Ipv4.sin_addr.s_addr == ipv4;
+}
+
+// From the system's table of neighbours (Vista and later; XP's for IPv4).
+uint64_t neighbourLinkAddress(uint32_t ipv4, const Ipv6Bytes* ipv6)
+{
+    const InterfaceFunctions& f = interfaceFunctions();
+    uint64_t found = 0;
+    MIB_IPNET_TABLE2* table = nullptr;
+    if (f.neighbours2 != nullptr && f.freeTable != nullptr &&
+        f.neighbours2(ipv6 != nullptr ? AF_INET6 : AF_INET, &table) == NO_ERROR) {
+        for (ULONG i = 0; i < table->NumEntries && found == 0; ++i)
+            if (isNeighbour(table->Table[i], ipv4, ipv6))
+                found = packedLinkAddress(table->Table[i].PhysicalAddress, table->Table[i].PhysicalAddressLength);
+        f.freeTable(table);
+        return found;
+    }
+    // XP: IPv4 alone, into a buffer the size it asks for (a few rows at home).
+    ULONG size = 0;
+    if (ipv6 != nullptr || f.neighbours == nullptr || f.neighbours(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER)
+        return 0;
+    MIB_IPNETTABLE* rows = static_cast<MIB_IPNETTABLE*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (rows != nullptr && f.neighbours(rows, &size, FALSE) == NO_ERROR)
+        for (DWORD i = 0; i < rows->dwNumEntries && found == 0; ++i)
+            if (rows->table[i].dwAddr == ipv4)
+                found = packedLinkAddress(rows->table[i].bPhysAddr, rows->table[i].dwPhysAddrLen);
+    if (rows != nullptr)
+        HeapFree(GetProcessHeap(), 0, rows);
+    return found;
+}
+
+} // namespace
+
+uint64_t gatewayLinkAddress(uint32_t gateway)
+{
+    return gateway != 0 ? neighbourLinkAddress(gateway, nullptr) : 0;
+}
+
+uint64_t gatewayLinkAddress6(const Ipv6Bytes& gateway)
+{
+    return neighbourLinkAddress(0, &gateway);
 }

@@ -51,3 +51,10 @@ bool defaultGateway6(Ipv6Bytes& gateway, uint32_t& scope);
 
 // The local address the system would send from to that IPv6 address.
 bool localIpv6AddressToward(const Ipv6Bytes& address, uint32_t scope, Ipv6Bytes& local);
+
+// The link-layer (MAC) address of a router on the local link, from the
+// system's table of neighbours, packed into one number; 0 where the system
+// does not say (no entry yet, a tunnel). Another network's router often has
+// the same IP address; this tells them apart.
+uint64_t gatewayLinkAddress(uint32_t gateway);
+uint64_t gatewayLinkAddress6(const Ipv6Bytes& gateway);

@@ -8,6 +8,20 @@ namespace {
 
 enum : u_short { kHttpPort = 80 };
 
+// The fetch under way: connecting, then reading the answer. All zero before
+// the first (so it lies in zeroed memory, not in the program file).
+struct WebFetch {
+    bool open;  // the socket is open
+    SOCKET sock;
+    DWORD startMs;
+    DWORD connectLimitMs;
+    bool connected;
+    bool over;
+    WebAnswer answer;
+    WebAnswerReader reader;  // 2 KiB
+};
+WebFetch g_fetch;
+
 // Milliseconds left of that many from the start, 0 once they are over.
 DWORD timeLeft(DWORD start, DWORD limit)
 {
@@ -15,56 +29,62 @@ DWORD timeLeft(DWORD start, DWORD limit)
     return elapsed < limit ? limit - elapsed : 0;
 }
 
-// Waits until the socket can be written (connected) or read; false when the
-// time (from the start) is over or it failed.
-bool waitFor(SOCKET sock, bool writable, DWORD start, DWORD limit = kWebCheckWaitMs)
+// Whether the socket can be written (connected) or read within that long;
+// failed: the wait or the connection failed.
+bool readyWithin(SOCKET sock, bool writable, DWORD milliseconds, bool& failed)
 {
-    fd_set ready, failed;
+    fd_set ready, failures;
     FD_ZERO(&ready);
     FD_SET(sock, &ready);
-    FD_ZERO(&failed);
-    FD_SET(sock, &failed);
-    const DWORD left = timeLeft(start, limit);
-    timeval timeout = {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
-    if (select(0, writable ? nullptr : &ready, writable ? &ready : nullptr, &failed, &timeout) <= 0)
-        return false;
-    return FD_ISSET(sock, &ready) != 0 && FD_ISSET(sock, &failed) == 0;
+    FD_ZERO(&failures);
+    FD_SET(sock, &failures);
+    timeval timeout = {static_cast<long>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000};
+    const int result = select(0, writable ? nullptr : &ready, writable ? &ready : nullptr, &failures, &timeout);
+    failed = result < 0 || (result > 0 && FD_ISSET(sock, &failures));
+    return result > 0 && !failed && FD_ISSET(sock, &ready);
 }
 
-bool connectWithin(SOCKET sock, const sockaddr* address, int addressSize, DWORD start, DWORD limit)
+void finish(WebFetch& f, bool closed)
 {
-    if (connect(sock, address, addressSize) == 0)
-        return true;
-    if (WSAGetLastError() != WSAEWOULDBLOCK || !waitFor(sock, true, start, limit))
-        return false;
+    f.answer = judgeWebAnswer(f.reader, closed);
+    f.over = true;
+}
+
+// Connected: the request goes at once, whole (83 bytes).
+void onConnected(WebFetch& f)
+{
     int error = 0;
     int size = sizeof error;
-    return getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+    const int length = lstrlenA(kWebCheckRequest);
+    f.connected = getsockopt(f.sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+                  error == 0 && send(f.sock, kWebCheckRequest, length, 0) == length;
+    if (!f.connected)
+        f.over = true;
 }
 
-// Reads until the server closes, the answer says enough, or the time is over.
-WebAnswer readAnswer(SOCKET sock, DWORD start)
+// Reads what came, until the server closes or the answer says enough.
+void onReadable(WebFetch& f)
 {
-    static WebAnswerReader reader;  // 2 KiB; the monitor thread's alone
-    reader = {};
-    bool closed = false;
-    while (!closed && !webAnswerComplete(reader) && waitFor(sock, false, start)) {
-        char bytes[512];
-        const int received = recv(sock, bytes, sizeof bytes, 0);
-        if (received <= 0) {
-            closed = received == 0;
-            break;
-        }
-        addWebAnswerBytes(reader, bytes, static_cast<size_t>(received));
+    char bytes[512];
+    const int received = recv(f.sock, bytes, sizeof bytes, 0);
+    if (received <= 0) {
+        finish(f, received == 0);
+        return;
     }
-    return judgeWebAnswer(reader, closed);
+    addWebAnswerBytes(f.reader, bytes, static_cast<size_t>(received));
+    if (webAnswerComplete(f.reader))
+        finish(f, false);
 }
 
 } // namespace
 
-WebAnswer fetchWebAnswer(const HostAddresses& host, bool overIpv6, uint32_t connectWaitMs)
+bool startWebFetch(const HostAddresses& host, bool overIpv6, uint32_t connectWaitMs)
 {
-    const DWORD start = GetTickCount();
+    WebFetch& f = g_fetch;
+    endWebFetch();
+    f = WebFetch();
+    f.startMs = GetTickCount();
+    f.connectLimitMs = connectWaitMs < kWebCheckWaitMs ? connectWaitMs : kWebCheckWaitMs;
     union {
         sockaddr_in ipv4;
         sockaddr_in6 ipv6;
@@ -78,18 +98,69 @@ WebAnswer fetchWebAnswer(const HostAddresses& host, bool overIpv6, uint32_t conn
         address.ipv4.sin_port = htons(kHttpPort);
         address.ipv4.sin_addr.s_addr = host.ipv4;
     }
-    const SOCKET sock = socket(overIpv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (sock == INVALID_SOCKET)
-        return WebAnswer::None;
+    f.sock = socket(overIpv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    f.open = f.sock != INVALID_SOCKET;
+    if (!f.open) {
+        f.over = true;
+        return false;
+    }
     u_long nonBlocking = 1;
-    ioctlsocket(sock, FIONBIO, &nonBlocking);
-    WebAnswer answer = WebAnswer::None;
-    const int length = lstrlenA(kWebCheckRequest);
-    const DWORD connectLimit = connectWaitMs < kWebCheckWaitMs ? connectWaitMs : kWebCheckWaitMs;
+    ioctlsocket(f.sock, FIONBIO, &nonBlocking);
     const int size = overIpv6 ? sizeof address.ipv6 : sizeof address.ipv4;
-    if (connectWithin(sock, reinterpret_cast<const sockaddr*>(&address), size, start, connectLimit) &&
-        send(sock, kWebCheckRequest, length, 0) == length)
-        answer = readAnswer(sock, start);
-    closesocket(sock);
+    if (connect(f.sock, reinterpret_cast<const sockaddr*>(&address), size) == 0)
+        onConnected(f);
+    else if (WSAGetLastError() != WSAEWOULDBLOCK)
+        f.over = true;
+    return true;
+}
+
+bool stepWebFetch(uint32_t waitMs)
+{
+    WebFetch& f = g_fetch;
+    while (!f.over) {
+        const DWORD left = timeLeft(f.startMs, f.connected ? static_cast<DWORD>(kWebCheckWaitMs) : f.connectLimitMs);
+        if (left == 0) {
+            finish(f, false);  // out of time: judged on what came
+            break;
+        }
+        const DWORD wait = left < waitMs ? left : waitMs;
+        bool failed = false;
+        if (!readyWithin(f.sock, !f.connected, wait, failed)) {
+            if (failed)
+                finish(f, false);
+            else if (wait == waitMs)
+                return false;  // the caller's time is over first
+            continue;
+        }
+        if (!f.connected)
+            onConnected(f);
+        else
+            onReadable(f);
+    }
+    return true;
+}
+
+WebAnswer webFetchAnswer()
+{
+    return g_fetch.answer;
+}
+
+void endWebFetch()
+{
+    WebFetch& f = g_fetch;
+    if (f.open)
+        closesocket(f.sock);
+    f.open = false;
+    f.over = true;
+}
+
+WebAnswer fetchWebAnswer(const HostAddresses& host, bool overIpv6, uint32_t connectWaitMs)
+{
+    WebAnswer answer = WebAnswer::None;
+    if (startWebFetch(host, overIpv6, connectWaitMs)) {
+        stepWebFetch(INFINITE);
+        answer = webFetchAnswer();
+    }
+    endWebFetch();
     return answer;
 }

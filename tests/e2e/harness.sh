@@ -61,6 +61,7 @@ e2e_cleanup() {
     if [ -n "$E2E_FAR_NS" ]; then
         for pid in $(ip netns pids "$E2E_FAR_NS" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
         ip netns del "$E2E_FAR_NS" 2>/dev/null
+        rm -rf "/etc/netns/$E2E_FAR_NS"
     fi
     if [ -n "$E2E_NS" ]; then
         # Anything still running in the namespace goes with it.
@@ -275,6 +276,31 @@ print((blob + bytes(32)).hex())' "$@")
 }
 set_user_proxy() { user_proxy_setting 3 "$1" ""; }
 set_user_proxy_script() { user_proxy_setting 5 "" "$1"; }
+
+# far_names NAME=ADDRESS...: the names that programs in the far namespace
+# (a proxy) look up, from its own hosts file; nothing is asked of a server.
+far_names() {
+    mkdir -p "/etc/netns/$E2E_FAR_NS"
+    echo "nameserver 127.0.0.1" >"/etc/netns/$E2E_FAR_NS/resolv.conf"
+    local pair
+    for pair in "$@"; do echo "${pair#*=} ${pair%%=*}"; done >"/etc/netns/$E2E_FAR_NS/hosts"
+}
+
+# start_tinyproxy NAMESPACE ADDRESS PORT [CONFIG LINE...]: Debian's tinyproxy,
+# a real proxy as offices run, listening there; it logs a "Request" line to
+# $E2E_WORK/tinyproxy-PORT.log for each request it takes. TINYPROXY_PID is
+# its process.
+start_tinyproxy() {
+    local namespace=$1 address=$2 port=$3 config="$E2E_WORK/tinyproxy-$3.conf"
+    shift 3
+    printf '%s\n' "Port $port" "Listen $address" "Timeout 10" "MaxClients 20" "LogLevel Connect" \
+        "LogFile \"$E2E_WORK/tinyproxy-$port.log\"" "$@" >"$config"
+    start_bg ip netns exec "$namespace" tinyproxy -d -c "$config"
+    TINYPROXY_PID=$LAST_PID
+    wait_until 10 ip netns exec "$namespace" bash -c "echo >/dev/tcp/$address/$port" 2>/dev/null
+}
+proxy_requests() { grep -c 'Request (file descriptor' "$E2E_WORK/tinyproxy-$1.log" 2>/dev/null || true; }
+stop_tinyproxy() { kill "$TINYPROXY_PID" 2>/dev/null; wait "$TINYPROXY_PID" 2>/dev/null || true; }
 
 # in_ns COMMAND...: runs a command inside the test's namespace.
 in_ns() { ip netns exec "$E2E_NS" "$@"; }

@@ -14,7 +14,8 @@
                                    caller silences the kernel's own answers),
                                    dropping LOSS% of them at random, or with
                                    LOSS "alternate" every second one to each
-                                   address (the first answered), and
+                                   address (the first answered), or with
+                                   "firstN" the first N to each address, and
                                    answering the rest after DELAY_MS; only
                                    those to the ADDRESSes, when given; appends
                                    "answered" or "dropped" to FILE for each
@@ -159,6 +160,8 @@ def respond(loss, delay_ms, path, *addresses):
                 asked[asked_address] = asked.get(asked_address, 0) + 1
                 if loss == "alternate":
                     dropped = asked[asked_address] % 2 == 0
+                elif loss.startswith("first"):
+                    dropped = asked[asked_address] <= int(loss[5:])
                 else:
                     dropped = chance.random() * 100 < float(loss)
                 if dropped:

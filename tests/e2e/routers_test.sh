@@ -57,15 +57,28 @@ outage_holds() {
     check "$1: its end" wait_until 25 causes_are "- $2 -"
 }
 
-# A router that never answers echo: learned once, never asked again, and the
-# outage is the internet's, never the router's.
+# A router that never answers echo: learned with three requests, asked
+# once at each Broken verdict after that, and the outage is the internet's,
+# never the router's.
 responder 0 "${HOSTS[@]}"
 run silent
 sleep 12
-expect_eq "silent: one echo to learn the router, while Connected" 1 "$(gateway_echoes)"
+expect_eq "silent: three echoes to learn the router, while Connected" 3 "$(gateway_echoes)"
 outage_holds silent internet
-expect_eq "silent: the router not asked again" 1 "$(gateway_echoes)"
+asked=$(($(gateway_echoes) - 3))
+check "silent: then one echo for each Broken verdict ($asked in about 50 s)" \
+    bash -c '[ "$1" -ge 2 ] && [ "$1" -le 6 ]' _ "$asked"
 exit_run silent
+
+# A router that drops the first three echo requests it gets (rate-limited,
+# or asleep on Wi-Fi) and answers from then on: learned as silent, it is
+# asked at the Broken verdict all the same, and its answer places the break
+# past it.
+responder first3
+run sleepy
+sleep 12
+outage_holds sleepy provider
+exit_run sleepy
 
 # A router that loses every other echo request: asked twice, 0.5 s apart,
 # it is the provider's break every time, never the router's.
