@@ -8,25 +8,17 @@ namespace {
 // Not in older headers: the flag of SetDefaultDllDirectories for the system folder.
 enum : DWORD { kSearchSystemFolder = 0x00000800 };
 
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
-typedef BOOL(WINAPI* SetDllDirectoryFunction)(LPCWSTR);
-
-void* kernelFunction(const char* name)
-{
-    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
-}
-
 } // namespace
 
 void restrictDllSearchToSystem()
 {
     // Both came with later versions or updates: looked up, not imported, so that XP still starts.
-    const SetDllDirectoryFunction setDllDirectory =
-        reinterpret_cast<SetDllDirectoryFunction>(kernelFunction("SetDllDirectoryW"));
+    BOOL(WINAPI * setDllDirectory)(LPCWSTR);
+    BOOL(WINAPI * setDefault)(DWORD);
+    findSystemFunction(setDllDirectory, L"kernel32.dll", "SetDllDirectoryW");
+    findSystemFunction(setDefault, L"kernel32.dll", "SetDefaultDllDirectories");
     if (setDllDirectory != nullptr)
         setDllDirectory(L"");  // the current folder is no longer searched
-    const SetDefaultDllDirectoriesFunction setDefault =
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(kernelFunction("SetDefaultDllDirectories"));
     if (setDefault != nullptr)
         setDefault(kSearchSystemFolder);
 }
@@ -41,19 +33,11 @@ HMODULE systemLibrary(const wchar_t* dllName)
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-void findSystemFunctions(const wchar_t* dllName, const char* const names[], FARPROC found[], unsigned count,
-                         bool& looked)
+FARPROC systemProcedure(const wchar_t* dllName, const char* functionName)
 {
-    if (looked)
-        return;
-    looked = true;
-    const HMODULE module = systemLibrary(dllName);
-    for (unsigned i = 0; module != nullptr && i < count; ++i)
-        found[i] = GetProcAddress(module, names[i]);
-}
-
-void* systemFunction(const wchar_t* dllName, const char* functionName)
-{
-    const HMODULE module = systemLibrary(dllName);
-    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, functionName)) : nullptr;
+    // Loaded already: by the import table, or by an earlier look here (from the system folder).
+    HMODULE module = GetModuleHandleW(dllName);
+    if (module == nullptr)
+        module = systemLibrary(dllName);
+    return module != nullptr ? GetProcAddress(module, functionName) : nullptr;
 }

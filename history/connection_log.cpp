@@ -1,7 +1,10 @@
 #include "history/connection_log.h"
 
+#include <cstring>
+
 #include <shellapi.h>
 
+#include "core/system_library.h"
 #include "core/text.h"
 #include "history/history_text.h"
 #include "history/kept_rows.h"
@@ -171,6 +174,33 @@ void noteRunning(long long secondsInState, ULONGLONG now)
     CloseHandle(file);
 }
 
+namespace {
+
+// Whether the log (either file) already holds a Not watching row for that
+// moment: a last-known file that can be read but not deleted (held by
+// another program, its folder's rights) would bring the same moment back
+// at every start.
+bool logHoldsNotWatchingAt(ULONGLONG moment)
+{
+    LocalTime time;
+    SYSTEMTIME local;
+    localTimeOf(moment, time, local);
+    char row[kLogRowSize];
+    formatNotWatchingRow(row, time, 0, NotWatching::Unknown);
+    const char* const cut = std::strstr(row, "Not watching,");
+    const size_t length = cut != nullptr ? static_cast<size_t>(cut - row) + 13 : 0;
+    DWORD size = 0;
+    char* text = readWholeLog(size);
+    bool found = false;
+    for (DWORD at = 0; text != nullptr && length > 0 && at + length <= size && !found; ++at)
+        found = std::memcmp(text + at, row, length) == 0;
+    if (text != nullptr)
+        HeapFree(GetProcessHeap(), 0, text);
+    return found;
+}
+
+} // namespace
+
 bool logRunEndedUnseen(ULONGLONG& endedAt)
 {
     wchar_t path[kTextBufferSize];
@@ -186,7 +216,7 @@ bool logRunEndedUnseen(ULONGLONG& endedAt)
     CloseHandle(file);
     uint64_t moment = 0;
     long long seconds = 0;
-    if (!readWhole || !parseLastKnown(text, read, moment, seconds)) {
+    if (!readWhole || !parseLastKnown(text, read, moment, seconds) || logHoldsNotWatchingAt(moment)) {
         DeleteFileW(path);
         return false;
     }
@@ -211,9 +241,11 @@ bool writtenLogPath(wchar_t (&path)[kTextBufferSize])
     if (!connectionLogPath(path))
         return false;
     // Came with Vista: looked up, so that XP still starts (and opens the path as built).
-    typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
-    const FinalPathFunction finalPath = reinterpret_cast<FinalPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    static DWORD(WINAPI * finalPath)(HANDLE, LPWSTR, DWORD, DWORD);
+    static bool looked = false;
+    if (!looked)
+        findSystemFunction(finalPath, L"kernel32.dll", "GetFinalPathNameByHandleW");
+    looked = true;
     if (finalPath == nullptr)
         return true;
     const HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -1,5 +1,7 @@
 #include "history/local_time.h"
 
+#include "core/system_library.h"
+
 namespace {
 
 enum : ULONGLONG { kUnitsPerSecond = 10000000, kUnixEpoch = 116444736000000000ULL };
@@ -18,12 +20,30 @@ ULONGLONG utcNow()
     return static_cast<ULONGLONG>(asUnits(now));
 }
 
+namespace {
+
+typedef ULONGLONG(WINAPI* TickCount64Function)();
+
+TickCount64Function tickCount64()
+{
+    static TickCount64Function function;
+    static bool looked = false;
+    if (!looked)
+        findSystemFunction(function, L"kernel32.dll", "GetTickCount64");
+    looked = true;
+    return function;
+}
+
+} // namespace
+
 ULONGLONG monotonicMs()
 {
-    typedef ULONGLONG(WINAPI * TickCount64Function)();
-    static const TickCount64Function tickCount64 = reinterpret_cast<TickCount64Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
-    return tickCount64 != nullptr ? tickCount64() : GetTickCount();
+    return tickCount64() != nullptr ? tickCount64()() : GetTickCount();
+}
+
+ULONGLONG monotonicMsSince(ULONGLONG earlier)
+{
+    return millisecondsBetween(earlier, monotonicMs(), tickCount64() == nullptr);
 }
 
 long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later)

@@ -10,8 +10,10 @@
 
 ULONGLONG utcNow();
 // Milliseconds of a clock that only goes forward, sleep included, whatever
-// is done to the time of day (GetTickCount64; GetTickCount before Vista).
+// is done to the time of day (GetTickCount64; GetTickCount before Vista),
+// and how many have passed since an earlier reading of it.
 ULONGLONG monotonicMs();
+ULONGLONG monotonicMsSince(ULONGLONG earlier);
 // Whole seconds from one moment to a later one; 0 if the clock went back.
 long long wholeSecondsBetween(ULONGLONG earlier, ULONGLONG later);
 // The local time of a moment, with its distance from UTC.

@@ -100,7 +100,7 @@ PlaySoundFunction g_playSound;
 BOOL playSoundCall(LPCWSTR sound, DWORD flags)
 {
     if (g_playSound == nullptr)
-        g_playSound = reinterpret_cast<PlaySoundFunction>(systemFunction(L"winmm.dll", "PlaySoundW"));
+        findSystemFunction(g_playSound, L"winmm.dll", "PlaySoundW");
     return g_playSound != nullptr && g_playSound(sound, nullptr, flags);
 }
 

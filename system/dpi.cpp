@@ -1,5 +1,7 @@
 #include "system/dpi.h"
 
+#include "core/system_library.h"
+
 namespace {
 
 struct DpiFunctions {
@@ -8,20 +10,16 @@ struct DpiFunctions {
     int(WINAPI* metricForDpi)(int, UINT);
 };
 
-// From user32, which every program has loaded; null where missing.
+// From user32 (Windows 10); null where missing.
 const DpiFunctions& dpiFunctions()
 {
     static DpiFunctions f;
     static bool looked = false;
     if (!looked) {
         looked = true;
-        const HMODULE user = GetModuleHandleA("user32.dll");
-        f.dpiForWindow = reinterpret_cast<decltype(f.dpiForWindow)>(
-            reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
-        f.adjustForDpi = reinterpret_cast<decltype(f.adjustForDpi)>(
-            reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
-        f.metricForDpi = reinterpret_cast<decltype(f.metricForDpi)>(
-            reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+        findSystemFunction(f.dpiForWindow, L"user32.dll", "GetDpiForWindow");
+        findSystemFunction(f.adjustForDpi, L"user32.dll", "AdjustWindowRectExForDpi");
+        findSystemFunction(f.metricForDpi, L"user32.dll", "GetSystemMetricsForDpi");
     }
     return f;
 }

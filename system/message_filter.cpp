@@ -1,5 +1,7 @@
 #include "system/message_filter.h"
 
+#include "core/system_library.h"
+
 namespace {
 
 enum : DWORD { kMessageFilterAllow = 1, kMessageFilterAdd = 1 };  // MSGFLT_ALLOW, MSGFLT_ADD
@@ -8,14 +10,9 @@ enum : DWORD { kMessageFilterAllow = 1, kMessageFilterAdd = 1 };  // MSGFLT_ALLO
 
 MessageFilterFunctions findMessageFilterFunctions()
 {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
     MessageFilterFunctions functions = {};
-    if (user32 == nullptr)
-        return functions;
-    functions.changeForWindow = reinterpret_cast<decltype(functions.changeForWindow)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
-    functions.changeForProcess = reinterpret_cast<decltype(functions.changeForProcess)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")));
+    findSystemFunction(functions.changeForWindow, L"user32.dll", "ChangeWindowMessageFilterEx");
+    findSystemFunction(functions.changeForProcess, L"user32.dll", "ChangeWindowMessageFilter");
     return functions;
 }
 

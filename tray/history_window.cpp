@@ -1,7 +1,5 @@
 #include "tray/history_window.h"
 
-#include <commctrl.h>
-
 #include "core/app_state.h"
 #include "core/messages.h"
 #include "core/text.h"
@@ -13,6 +11,9 @@
 #include "res/version.h"
 #include "settings/config_file.h"
 #include "system/dpi.h"
+#include "tray/window_place.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -540,38 +541,6 @@ void sizeWindow(HWND window)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Moves a rect by what it takes to lie within another (its top left corner
-// first where it is the larger).
-void keepWithin(RECT& rect, const RECT& within)
-{
-    OffsetRect(&rect, rect.right > within.right ? within.right - rect.right : 0,
-               rect.bottom > within.bottom ? within.bottom - rect.bottom : 0);
-    OffsetRect(&rect, rect.left < within.left ? within.left - rect.left : 0,
-               rect.top < within.top ? within.top - rect.top : 0);
-}
-
-// Where it was last, whole on the monitor nearest that place (the display's
-// scale may have grown since, or the monitor gone); centred the first time.
-void placeWindow(HWND window)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    const bool remembered = g_app.historyX != 0 || g_app.historyY != 0;
-    if (remembered)
-        OffsetRect(&rect, g_app.historyX - rect.left, g_app.historyY - rect.top);
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(remembered ? MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST)
-                               : MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY),
-                    &monitor);
-    const RECT& work = monitor.rcWork;
-    if (!remembered)
-        OffsetRect(&rect, (work.left + work.right - rect.right - rect.left) / 2,
-                   (work.top + work.bottom - rect.bottom - rect.top) / 2);
-    keepWithin(rect, work);
-    SetWindowPos(window, nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void saveHistoryPosition(HWND window)
 {
     RECT rect;
@@ -704,7 +673,7 @@ HWND createHistoryWindow()
     createTooltip(window);
     layOut(window);
     sizeWindow(window);
-    placeWindow(window);
+    placeWindow(window, g_app.historyX, g_app.historyY);
     SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
     return window;
 }

@@ -1,13 +1,15 @@
 #include "tray/status_window.h"
 
 #include "core/app_state.h"
+#include "core/messages.h"
+#include "core/system_library.h"
 #include "core/text.h"
 #include "history/history_text.h"
-#include "core/messages.h"
 #include "res/resource.h"
 #include "settings/config_file.h"
 #include "system/dpi.h"
 #include "tray/countdown.h"
+#include "tray/window_place.h"
 
 namespace {
 
@@ -38,25 +40,6 @@ void setOkButtonText(HWND window)
     SetDlgItemTextW(window, IDOK, wide);
 }
 
-// A remembered position is used only where a monitor still shows it; after a
-// screen is unplugged the window stays where the dialog manager centred it.
-bool isOnSomeMonitor(HWND window, int x, int y)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    OffsetRect(&rect, x - rect.left, y - rect.top);
-    return MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr;
-}
-
-void moveToRememberedPosition(HWND window)
-{
-    if (g_app.statusX == 0 || g_app.statusY == 0)
-        return;
-    if (!isOnSomeMonitor(window, g_app.statusX, g_app.statusY))
-        return;
-    SetWindowPos(window, HWND_TOPMOST, g_app.statusX, g_app.statusY, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-}
-
 void startCountdown(HWND window)
 {
     if (g_app.hideSeconds <= 0)
@@ -79,7 +62,7 @@ void onStatusShown(HWND window)
     SetFocus(window);
     BringWindowToTop(window);
     SetActiveWindow(window);
-    moveToRememberedPosition(window);
+    placeWindow(window, g_app.statusX, g_app.statusY);
     startCountdown(window);
 }
 
@@ -200,9 +183,11 @@ void onStatusDpiChanged(HWND window, int dpi)
 // Windows 10 1703 and later scale dialogs themselves; this window does it.
 void turnOffSystemDialogScaling(HWND window)
 {
-    typedef BOOL(WINAPI * SetDialogDpiChangeBehaviorFunction)(HWND, int, int);
-    const SetDialogDpiChangeBehaviorFunction setBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    static BOOL(WINAPI * setBehavior)(HWND, int, int);
+    static bool looked = false;
+    if (!looked)
+        findSystemFunction(setBehavior, L"user32.dll", "SetDialogDpiChangeBehavior");
+    looked = true;
     const int disableAll = 1;  // DDC_DISABLE_ALL
     if (setBehavior != nullptr)
         setBehavior(window, disableAll, disableAll);

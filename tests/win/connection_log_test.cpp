@@ -153,6 +153,24 @@ TEST_F(ConnectionLogTest, TheOldLogHeldByAnotherProgramDelaysTheRotationOnly)
     EXPECT_FALSE(logHasKeptRows());
 }
 
+TEST_F(ConnectionLogTest, ARunEndedUnseenIsWrittenOnceThoughItsFileCannotBeDeleted)
+{
+    logAt(0, Connected);
+    noteRunning(30, start + 30 * kSecond);
+    const std::string running = folder + "\\connection-log.running";
+    Holder backup(running, FILE_SHARE_READ);  // readable, never deletable
+    ASSERT_NE(backup.file, INVALID_HANDLE_VALUE);
+    ULONGLONG endedAt = 0;
+    ASSERT_TRUE(logRunEndedUnseen(endedAt)) << "the first start after it";
+    EXPECT_EQ(endedAt, start + 30 * kSecond);
+    EXPECT_FALSE(logRunEndedUnseen(endedAt)) << "the next start: the moment is in the log already";
+    const std::string text = readWholeFile(log);
+    size_t rows = 0;
+    for (size_t at = text.find(",Not watching,"); at != std::string::npos; at = text.find(",Not watching,", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 1u) << text;
+}
+
 TEST_F(ConnectionLogTest, TheLogOpenedIsTheFileWritten)
 {
     wchar_t path[kTextBufferSize];

@@ -196,22 +196,33 @@ TEST_F(StatusWindowTest, RememberedPositionOnAMonitorIsUsed)
     EXPECT_EQ(rect().top, 53);
 }
 
-TEST_F(StatusWindowTest, ZeroOrVanishedPositionsLeaveTheWindowCentred)
+// The History's rule too: a place is remembered unless both numbers are 0,
+// and it is brought whole onto the monitor nearest it.
+TEST_F(StatusWindowTest, APlaceAtAScreensEdgeIsKeptAndOneOnNoMonitorComesWholeOntoTheNearest)
 {
     const RECT centred = rect();
     g_app.statusX = 0;
-    g_app.statusY = 200;
+    g_app.statusY = 0;
     showStatusMessage("Internet connection is broken.");
-    EXPECT_EQ(rect().left, centred.left);
+    EXPECT_EQ(rect().left, centred.left) << "none remembered: centred";
     EXPECT_EQ(rect().top, centred.top);
     SendMessageA(window(), WM_COMMAND, IDOK, 0);
 
-    openStatusWindow();
+    g_app.statusX = 0;  // the left edge of the screen
+    g_app.statusY = 200;
+    showStatusMessage("Internet connection is broken.");
+    EXPECT_EQ(rect().left, 0);
+    EXPECT_EQ(rect().top, 200);
+    SendMessageA(window(), WM_COMMAND, IDOK, 0);
+
     g_app.statusX = -5000;  // a screen that is no longer there
     g_app.statusY = -5000;
     showStatusMessage("Internet connection is broken.");
-    EXPECT_EQ(rect().left, centred.left);
-    EXPECT_EQ(rect().top, centred.top);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window(), MONITOR_DEFAULTTONEAREST), &monitor);
+    EXPECT_EQ(rect().left, monitor.rcWork.left);
+    EXPECT_EQ(rect().top, monitor.rcWork.top);
 }
 
 TEST_F(StatusWindowTest, NothingHappensWhileMessagesAreOff)
