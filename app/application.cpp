@@ -59,7 +59,7 @@ void startMonitor()
     if (logRunEndedUnseen(endedAt))
         g_app.notWatchingSince = endedAt;
     SetTimer(g_app.mainWindow, kLastKnownTimer, kLastKnownEveryMs, nullptr);
-    addTrayIcon(Broken);
+    showTrayIcon(Broken);
     g_app.monitorWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     CreateThread(nullptr, 0, monitorLoop, nullptr, 0, nullptr);
 }

@@ -32,7 +32,7 @@ const char* breakCauseText(BreakCause cause);
 // The log's cause column: "router", "sign-in page", "through proxy"; "" for NoCause.
 const char* breakCauseName(BreakCause cause);
 
-// The icon group of a state, which is also the notification icon's identifier.
+// The icon group of a state: the notification icon's picture, and the windows'.
 int linkStateIconId(LinkState state);
 
 // What the browser is sent to when a sign-in page is in the way: the portal

@@ -136,6 +136,12 @@ void dropCauseColumn(char (&row)[kLogRowSize])
         copyText(comma, kLogRowSize - static_cast<std::size_t>(comma - row), "\r\n");
 }
 
+uint64_t millisecondsBetween(uint64_t earlier, uint64_t later, bool count32)
+{
+    return count32 ? static_cast<uint32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier))
+                   : later - earlier;
+}
+
 int utcOffsetMinutes(long long localMinusUtcUnits)
 {
     const long long unitsPerMinute = 60LL * 10000000;
@@ -149,14 +155,14 @@ bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes)
     return fileBytes > 0 && fileBytes + appendBytes > kMaxLogBytes;
 }
 
-void formatSince(wchar_t* text, std::size_t size, bool today, const wchar_t* date, const wchar_t* clock)
+void formatSince(wchar_t (&text)[kTipSize], bool today, const wchar_t* date, const wchar_t* clock)
 {
-    copyText(text, size, L"since ");
+    copyText(text, L"since ");
     if (!today) {
-        appendText(text, size, date);
-        appendText(text, size, L" ");
+        appendText(text, date);
+        appendText(text, L" ");
     }
-    appendText(text, size, clock);
+    appendText(text, clock);
 }
 
 void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since)

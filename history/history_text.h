@@ -22,6 +22,11 @@ enum : long long { kNoPreviousState = -1 };
 // minutes: rounded to the nearest, east and west alike.
 int utcOffsetMinutes(long long localMinusUtcUnits);
 
+// Milliseconds from one reading of the monotonic clock to a later one. A
+// 32-bit count (GetTickCount, before Vista) wraps every 49.7 days: its
+// difference is taken in 32 bits, which survives one wrap.
+uint64_t millisecondsBetween(uint64_t earlier, uint64_t later, bool count32);
+
 // The first line of a new log, CR LF included; and that of logs written
 // before the cause column, which keep their three columns until they are set
 // aside.
@@ -67,7 +72,7 @@ bool logNeedsRotation(uint64_t fileBytes, uint64_t appendBytes);
 // "since 16:05" for a moment of today, "since 5 Dec 16:05" for an earlier
 // day: date and clock as the user's locale writes them, in any language,
 // hence wide.
-void formatSince(wchar_t* text, std::size_t size, bool today, const wchar_t* date, const wchar_t* clock);
+void formatSince(wchar_t (&text)[kTipSize], bool today, const wchar_t* date, const wchar_t* clock);
 
 // The state's text whole, then on a second line the cause's text followed by
 // ", " and since where the whole fits the tip's 128 characters; without a

@@ -1,15 +1,13 @@
 #include "tray/icon_retry.h"
 
-bool iconRefused(IconRetry& retry, uint32_t nowMs)
+uint32_t iconRefused(IconRetry& retry, uint32_t nowMs)
 {
     if (!retry.retrying) {
         retry.retrying = true;
         retry.firstRefusedMs = nowMs;
     }
-    if (nowMs - retry.firstRefusedMs + kIconRetryMs <= kIconRetryForMs)
-        return true;
-    retry.retrying = false;  // given up; a new refusal (a new task bar) starts again
-    return false;
+    return nowMs - retry.firstRefusedMs + kIconRetryMs <= kIconRetryForMs ? static_cast<uint32_t>(kIconRetryMs)
+                                                                           : static_cast<uint32_t>(kIconSlowRetryMs);
 }
 
 void iconTaken(IconRetry& retry)

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
+#include "core/system_library.h"
 #include "history/connection_log.h"
 #include "history/local_time.h"
 #include "sound/sound_choice.h"
@@ -30,9 +31,11 @@ PopupHold g_popupHold;
 // before Vista, which cannot say.
 bool userWantsQuietNow()
 {
-    typedef HRESULT(WINAPI * QueryFunction)(int*);
-    static const QueryFunction query = reinterpret_cast<QueryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState")));
+    static HRESULT(WINAPI * query)(int*);
+    static bool looked = false;
+    if (!looked)
+        findSystemFunction(query, L"shell32.dll", "SHQueryUserNotificationState");
+    looked = true;
     int state = kUserAcceptsNotifications;
     return query != nullptr && SUCCEEDED(query(&state)) && userWantsQuiet(state);
 }
@@ -52,7 +55,7 @@ void onCreate(HWND window)
 // by hand or by time sync changes nothing; empty before the first state.
 long long secondsInStateShown()
 {
-    return g_app.shownSinceTick != 0 ? static_cast<long long>((monotonicMs() - g_app.shownSinceTick) / 1000)
+    return g_app.shownSinceTick != 0 ? static_cast<long long>(monotonicMsSince(g_app.shownSinceTick) / 1000)
                                      : static_cast<long long>(kNoPreviousState);
 }
 
@@ -124,14 +127,13 @@ void onTimer(HWND window, UINT_PTR timer)
     }
 }
 
-
 // How long the row before lasted: the state shown, or the time nothing was
 // watched since a Not watching row (across runs by the time of day, the only
 // clock they share); empty for the first row of a run that follows none.
 long long secondsInPreviousRow(bool first, ULONGLONG now)
 {
     if (g_app.notWatchingSince != 0)
-        return g_app.notWatchingTick != 0 ? static_cast<long long>((monotonicMs() - g_app.notWatchingTick) / 1000)
+        return g_app.notWatchingTick != 0 ? static_cast<long long>(monotonicMsSince(g_app.notWatchingTick) / 1000)
                                           : wholeSecondsBetween(g_app.notWatchingSince, now);
     return first ? static_cast<long long>(kNoPreviousState) : secondsInStateShown();
 }
@@ -194,7 +196,7 @@ void onLinkState(HWND window, LinkState state, LPARAM flags)
     const LinkState previous = g_app.shownState;
     g_app.shownState = state;
     if (state != previous)
-        swapTrayIcon(previous, state);
+        showTrayIcon(state);
     else
         refreshTrayTip();
     if (first)
@@ -250,8 +252,7 @@ void exitProgram()
     retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
     closeHistoryWindow();
-    removeTrayIcon(Broken);
-    removeTrayIcon(Connected);
+    removeTrayIcon();
     PostQuitMessage(0);
 }
 
@@ -339,7 +340,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The icon vanished with the old task bar; show the current state again.
         if (message == g_taskbarCreatedMessage && message != 0) {
             if (!g_app.exiting)
-                addTrayIcon(g_app.shownState);
+                trayIconLost(g_app.shownState);
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);

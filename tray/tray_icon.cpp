@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "core/messages.h"
 #include "core/name_uuid.h"
+#include "core/system_library.h"
 #include "core/text.h"
 #include "history/history_text.h"
 #include "history/local_time.h"
@@ -24,6 +25,7 @@ static_assert(offsetof(NOTIFYICONDATAW, guidItem) == (sizeof(void*) == 4 ? 936 :
 static_assert(sizeof(NOTIFYICONDATAW().szTip) / sizeof(wchar_t) == kTipSize, "the tip holds 128 characters");
 
 BOOL(WINAPI* g_notifyIcon)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
+DWORD(WINAPI* g_iconClock)() = GetTickCount;
 
 namespace {
 
@@ -31,6 +33,8 @@ namespace {
 wchar_t g_shownTip[kTipSize];
 
 IconRetry g_iconRetry;
+// The shell holds the icon: a change is made in place.
+bool g_iconHeld;
 
 // Made once from the program's own path; the shell refusing it (an older
 // Windows, or a GUID it holds for another file) leaves the uIDs alone.
@@ -72,12 +76,13 @@ const IconIdentity& iconIdentity()
     return g_identity;
 }
 
-NOTIFYICONDATAW notifyRecord(LinkState state)
+// The icon's identity alone: its GUID, or where the shell refused that, its ID.
+NOTIFYICONDATAW notifyRecord()
 {
     NOTIFYICONDATAW record = {};
     record.cbSize = NOTIFYICONDATAW_V3_SIZE;
     record.hWnd = g_app.mainWindow;
-    record.uID = static_cast<UINT>(linkStateIconId(state));
+    record.uID = kTrayIconId;
     const IconIdentity& identity = iconIdentity();
     if (!identity.refused) {
         record.uFlags = NIF_GUID;
@@ -86,9 +91,11 @@ NOTIFYICONDATAW notifyRecord(LinkState state)
     return record;
 }
 
-// Where the shell refuses the icon with its GUID, it is offered once more
-// without; taken so, the GUID is given up for good. Refused both ways, the
-// shell is not ready yet, and the GUID is offered again with the icon.
+// Where the shell refuses the icon with its GUID, an icon it still holds
+// under that GUID (left by a run that was killed) is deleted and the icon
+// offered once more; refused again, it is offered without the GUID, and
+// taken so, the GUID is given up for good. Refused every way, the shell is
+// not ready yet, and the GUID is offered again with the icon.
 BOOL addWithIdentity(const NOTIFYICONDATAW& record)
 {
     NOTIFYICONDATAW offered = record;
@@ -96,6 +103,11 @@ BOOL addWithIdentity(const NOTIFYICONDATAW& record)
         return TRUE;
     if ((record.uFlags & NIF_GUID) == 0)
         return FALSE;
+    NOTIFYICONDATAW left = notifyRecord();
+    g_notifyIcon(NIM_DELETE, &left);
+    offered = record;
+    if (g_notifyIcon(NIM_ADD, &offered))
+        return TRUE;
     offered.uFlags &= ~NIF_GUID;
     offered.guidItem = GUID();
     if (!g_notifyIcon(NIM_ADD, &offered))
@@ -114,24 +126,20 @@ HICON loadStateIcon(LinkState state)
 // scale changes. The user interface thread's alone.
 HICON g_trayIcons[2];
 
-FARPROC controlsFunction(const char* name)
-{
-    const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
-    return controls != nullptr ? GetProcAddress(controls, name) : nullptr;
-}
-
 // At the small-icon size of the task bar's monitor, where Windows can tell
 // it (a laptop at 150 % docked to a monitor at 100 %); else at the system's
-// small-icon size. From Vista on: the image made for the size, not one
-// scaled from another.
+// small-icon size. From Vista on (comctl32 6): the image made for the size,
+// not one scaled from another.
 HICON loadTrayIconImage(LinkState state)
 {
-    typedef HRESULT(WINAPI * LoadIconMetricFunction)(HINSTANCE, PCWSTR, int, HICON*);
-    typedef HRESULT(WINAPI * LoadIconWithScaleDownFunction)(HINSTANCE, PCWSTR, int, int, HICON*);
-    const LoadIconMetricFunction loadIconMetric =
-        reinterpret_cast<LoadIconMetricFunction>(reinterpret_cast<void*>(controlsFunction("LoadIconMetric")));
-    const LoadIconWithScaleDownFunction loadScaledDown = reinterpret_cast<LoadIconWithScaleDownFunction>(
-        reinterpret_cast<void*>(controlsFunction("LoadIconWithScaleDown")));
+    static HRESULT(WINAPI * loadIconMetric)(HINSTANCE, PCWSTR, int, HICON*);
+    static HRESULT(WINAPI * loadScaledDown)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static bool looked = false;
+    if (!looked) {
+        findSystemFunction(loadIconMetric, L"comctl32.dll", "LoadIconMetric");
+        findSystemFunction(loadScaledDown, L"comctl32.dll", "LoadIconWithScaleDown");
+    }
+    looked = true;
     const PCWSTR name = MAKEINTRESOURCEW(linkStateIconId(state));
     HICON icon = nullptr;
     const UINT dpi = taskbarDpi();
@@ -158,9 +166,8 @@ void formatShownSince(wchar_t (&since)[kTipSize], LCID locale)
     GetTimeFormatW(locale, TIME_NOSECONDS, &beganLocal, nullptr, clock, kTipSize);
     GetDateFormatW(locale, 0, &beganLocal, L"d MMM", date, kTipSize);
     const bool today = began.year == now.year && began.month == now.month && began.day == now.day;
-    formatSince(since, sizeof since, today, date, clock);
+    formatSince(since, today, date, clock);
 }
-
 
 } // namespace
 
@@ -186,41 +193,64 @@ void setWindowIcons(LinkState state)
     SendMessageA(g_app.mainWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
 }
 
-void addTrayIcon(LinkState state)
+namespace {
+
+// The record that shows a state: its icon, its tip, the messages it sends.
+NOTIFYICONDATAW stateRecord(LinkState state)
 {
-    NOTIFYICONDATAW record = notifyRecord(state);
+    NOTIFYICONDATAW record = notifyRecord();
     record.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = trayIcon(state);
     formatStateTip(g_shownTip, state, LOCALE_USER_DEFAULT);
     copyText(record.szTip, g_shownTip);
-    setWindowIcons(state);
-    if (addWithIdentity(record)) {
+    return record;
+}
+
+void addTrayIcon(LinkState state)
+{
+    g_iconHeld = addWithIdentity(stateRecord(state));
+    if (g_iconHeld) {
         iconTaken(g_iconRetry);
         KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
-    } else if (iconRefused(g_iconRetry, GetTickCount())) {
-        SetTimer(g_app.mainWindow, kTrayIconRetryTimer, kIconRetryMs, nullptr);
     } else {
-        KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
+        SetTimer(g_app.mainWindow, kTrayIconRetryTimer, iconRefused(g_iconRetry, g_iconClock()), nullptr);
     }
+}
+
+} // namespace
+
+void showTrayIcon(LinkState state)
+{
+    setWindowIcons(state);
+    if (g_iconHeld) {
+        NOTIFYICONDATAW record = stateRecord(state);
+        if (g_notifyIcon(NIM_MODIFY, &record))
+            return;
+        g_iconHeld = false;  // the shell lost it (a task bar made anew, unannounced)
+    }
+    addTrayIcon(state);
+}
+
+void trayIconLost(LinkState state)
+{
+    g_iconHeld = false;
+    showTrayIcon(state);
 }
 
 void retryTrayIcon()
 {
-    if (g_iconRetry.retrying)  // not a tick queued before the icon was taken
-        addTrayIcon(g_app.shownState);
+    if (g_iconRetry.retrying && !g_iconHeld)  // not a tick queued before the icon was taken
+        showTrayIcon(g_app.shownState);
 }
 
-void removeTrayIcon(LinkState state)
+void removeTrayIcon()
 {
-    NOTIFYICONDATAW record = notifyRecord(state);
+    NOTIFYICONDATAW record = notifyRecord();
     g_notifyIcon(NIM_DELETE, &record);
-}
-
-void swapTrayIcon(LinkState from, LinkState to)
-{
-    removeTrayIcon(from);
-    addTrayIcon(to);
+    g_iconHeld = false;
+    iconTaken(g_iconRetry);
+    KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
 }
 
 void refreshTrayTip()
@@ -230,7 +260,7 @@ void refreshTrayTip()
     if (lstrcmpW(tip, g_shownTip) == 0)
         return;
     copyText(g_shownTip, tip);
-    NOTIFYICONDATAW record = notifyRecord(g_app.shownState);
+    NOTIFYICONDATAW record = notifyRecord();
     record.uFlags |= NIF_TIP;
     copyText(record.szTip, tip);
     g_notifyIcon(NIM_MODIFY, &record);
@@ -251,7 +281,7 @@ void reloadTrayIcons()
             DestroyIcon(icon);
         icon = nullptr;
     }
-    NOTIFYICONDATAW record = notifyRecord(g_app.shownState);
+    NOTIFYICONDATAW record = notifyRecord();
     record.uFlags |= NIF_ICON;
     record.hIcon = trayIcon(g_app.shownState);
     g_notifyIcon(NIM_MODIFY, &record);

@@ -9,19 +9,23 @@
 
 // The main window's timer that offers a refused icon again.
 enum : UINT_PTR { kTrayIconRetryTimer = 2 };
+// The icon's one identifier, whatever the state: where the shell takes the
+// icon's GUID, that is its identity instead.
+enum : UINT { kTrayIconId = 1 };
 
-// Shows the icon of a state with its tip, and gives both windows its icon.
-// Where the shell refuses it (not ready yet on a slow logon), the main
-// window's timer offers it again every 2 s, for up to 2 minutes.
-void addTrayIcon(LinkState state);
+// Shows the icon of a state with its tip, and gives both windows its icon:
+// changed in place where the shell holds the icon (no flicker, no move, a
+// hover or click under way kept), else added. Where the shell refuses it
+// (not ready yet on a slow logon), the main window's timer offers it again,
+// every 2 s for 2 minutes, then every 30 s until it is taken.
+void showTrayIcon(LinkState state);
+// The task bar was made anew: it holds no icon; the state's is added.
+void trayIconLost(LinkState state);
 // The timer's tick: the icon of the state shown, offered again.
 void retryTrayIcon();
-// Removes the icon of a state; no effect when that state's icon is not shown.
-void removeTrayIcon(LinkState state);
+// Removes the icon, whatever it shows.
+void removeTrayIcon();
 void setWindowIcons(LinkState state);
-
-// Shows a new state: the old icon goes, the new one comes.
-void swapTrayIcon(LinkState from, LinkState to);
 
 // The tip of a state: its text, and on a second line where the break is and
 // since when, in that locale's words (the user's, where the program asks).
@@ -37,5 +41,7 @@ HICON trayIcon(LinkState state);
 // one shown.
 void reloadTrayIcons();
 
-// The shell's call, which tests replace to see and refuse what is asked.
+// The shell's call, which tests replace to see and refuse what is asked, and
+// the clock of the icon's retries, which they move.
 extern BOOL(WINAPI* g_notifyIcon)(DWORD message, PNOTIFYICONDATAW record);
+extern DWORD(WINAPI* g_iconClock)();

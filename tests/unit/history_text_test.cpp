@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "history/history_text.h"
@@ -129,10 +131,10 @@ TEST(LogRow, RotationKeepsTheFileWithinOneMebibyte)
 
 TEST(Tip, StateTextThenCauseAndSinceOnASecondLine)
 {
-    wchar_t since[48];
-    formatSince(since, 48, true, L"5 Dec", L"16:05");
+    wchar_t since[kTipSize];
+    formatSince(since, true, L"5 Dec", L"16:05");
     EXPECT_STREQ(since, L"since 16:05");
-    formatSince(since, 48, false, L"5 Dec", L"16:05");
+    formatSince(since, false, L"5 Dec", L"16:05");
     EXPECT_STREQ(since, L"since 5 Dec 16:05");
 
     wchar_t tip[kTipSize];
@@ -146,9 +148,27 @@ TEST(Tip, StateTextThenCauseAndSinceOnASecondLine)
     formatTip(tip, linkStateText(Broken), breakCauseText(NamesUnanswered), L"");
     EXPECT_STREQ(tip, L"Internet connection is broken.\nNames are not being answered (DNS)");
     // A Polish date, as GetDateFormatW writes it: every letter intact.
-    formatSince(since, 48, false, L"5 pa\u017a", L"16:05");
+    formatSince(since, false, L"5 pa\u017a", L"16:05");
     formatTip(tip, linkStateText(Connected), "", since);
     EXPECT_STREQ(tip, L"Internet connection is established.\nsince 5 pa\u017a 16:05");
+}
+
+TEST(MonotonicClock, ADurationOfTheThirtyTwoBitCountSurvivesItsWrap)
+{
+    EXPECT_EQ(millisecondsBetween(0xFFFFF000u, 0x1000u, true), 0x2000u) << "49.7 days in";
+    EXPECT_EQ(millisecondsBetween(1000, 61000, true), 60000u);
+    EXPECT_EQ(millisecondsBetween(0xFFFFF000u, 0x100001000ull, false), 0x2000u) << "a 64-bit count never wraps";
+}
+
+TEST(Tip, SinceStopsAtTheTipsSizeWhateverTheLocaleWrites)
+{
+    wchar_t since[kTipSize + 8];
+    std::fill(std::begin(since), std::end(since), L'#');
+    const std::wstring longDate(200, L'd'), longClock(200, L'c');
+    formatSince(reinterpret_cast<wchar_t(&)[kTipSize]>(since), false, longDate.c_str(), longClock.c_str());
+    EXPECT_EQ(std::wcslen(since), kTipSize - 1u);
+    for (size_t i = kTipSize; i < kTipSize + 8; ++i)
+        EXPECT_EQ(since[i], L'#') << "nothing written past the tip's 128 characters";
 }
 
 TEST(Tip, CutToItsHundredAndTwentyEightCharacters)

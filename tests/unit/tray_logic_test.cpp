@@ -67,21 +67,20 @@ TEST(Countdown, HidesOnTheNthTick)
     EXPECT_EQ(negative, -3);
 }
 
-TEST(IconRetry, EveryTwoSecondsForTwoMinutesFromTheFirstRefusalThenAgainOnANewOne)
+TEST(IconRetry, EveryTwoSecondsForTwoMinutesFromTheFirstRefusalThenEveryThirtyForGood)
 {
     IconRetry retry = {};
     uint32_t now = 0xFFFFF000u;  // across the clock's wrap
-    int retries = 0;
-    while (iconRefused(retry, now)) {
-        now += kIconRetryMs;
-        ++retries;
-    }
-    EXPECT_EQ(retries, 60) << "the last try 120 s after the first refusal";
-    EXPECT_TRUE(iconRefused(retry, now + 60000)) << "a new task bar refusing starts again";
+    int quick = 0;
+    for (uint32_t delay; (delay = iconRefused(retry, now)) == kIconRetryMs; now += delay)
+        ++quick;
+    EXPECT_EQ(quick, 60) << "the last quick try 120 s after the first refusal";
+    for (int n = 0; n < 200; ++n, now += kIconSlowRetryMs)
+        ASSERT_EQ(iconRefused(retry, now), 30000u) << "never given up: try " << n;
     iconTaken(retry);
-    EXPECT_TRUE(iconRefused(retry, now + 300000)) << "and so does a refusal after the icon was taken";
-    EXPECT_TRUE(iconRefused(retry, now + 300000 + 118000));
-    EXPECT_FALSE(iconRefused(retry, now + 300000 + 120000));
+    EXPECT_EQ(iconRefused(retry, now + 300000), 2000u) << "a refusal after the icon was taken starts again";
+    EXPECT_EQ(iconRefused(retry, now + 300000 + 118000), 2000u);
+    EXPECT_EQ(iconRefused(retry, now + 300000 + 120000), 30000u);
 }
 
 std::string written(const Uuid& uuid)

@@ -69,31 +69,31 @@ protected:
     }
 };
 
-TEST_F(TrayIconTest, OneGuidForBothStatesRemovedAndAddedAgainOnAChange)
+TEST_F(TrayIconTest, AChangeOfStateIsOneModifyInPlaceUnderTheOneGuid)
 {
-    addTrayIcon(Broken);
+    showTrayIcon(Broken);
     state(Connected, kLinkStateFirst);
-    ASSERT_EQ(g_calls.size(), 3u);
+    ASSERT_EQ(g_calls.size(), 2u);
     EXPECT_EQ(g_calls[0].message, DWORD(NIM_ADD));
-    EXPECT_EQ(g_calls[0].id, 101u);
     EXPECT_EQ(g_calls[0].size, DWORD(NOTIFYICONDATAW_V3_SIZE));
-    EXPECT_EQ(g_calls[1].message, DWORD(NIM_DELETE));
-    EXPECT_EQ(g_calls[2].message, DWORD(NIM_ADD));
-    EXPECT_EQ(g_calls[2].id, 102u);
+    EXPECT_EQ(g_calls[1].message, DWORD(NIM_MODIFY)) << "no removal, no flicker";
     for (const Call& c : g_calls) {
         EXPECT_TRUE(c.withGuid);
         EXPECT_TRUE(IsEqualGUID(c.guid, g_calls[0].guid)) << "one identity, whichever state";
+        EXPECT_EQ(c.id, UINT(kTrayIconId));
     }
-    EXPECT_EQ(g_calls[2].tip.rfind(L"Internet connection is established.\nsince ", 0), 0u);
+    EXPECT_EQ(g_calls[1].tip.rfind(L"Internet connection is established.\nsince ", 0), 0u);
     const GUID none = {};
     EXPECT_FALSE(IsEqualGUID(g_calls[0].guid, none));
+    SendMessageA(g_app.mainWindow, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(g_calls.back().message, DWORD(NIM_ADD)) << "a new task bar holds no icon: added";
 }
 
 // Where only the proxy goes out, the tip's second line says so, until the
 // hosts answer directly again.
 TEST_F(TrayIconTest, ConnectedThroughTheProxySaysSoOnTheTipsSecondLine)
 {
-    addTrayIcon(Broken);
+    showTrayIcon(Broken);
     state(Connected, linkStateFlags(true, ThroughProxy));
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ(g_calls.back().tip.rfind(L"Internet connection is established.\nthrough the proxy, since ", 0), 0u)
@@ -102,40 +102,76 @@ TEST_F(TrayIconTest, ConnectedThroughTheProxySaysSoOnTheTipsSecondLine)
     EXPECT_EQ(g_calls.back().tip.rfind(L"Internet connection is established.\nsince ", 0), 0u);
 }
 
-TEST_F(TrayIconTest, AnIconTheShellIsNotReadyForIsOfferedAgainWithItsGuid)
+TEST_F(TrayIconTest, ARefusedGuidIsDeletedByItsGuidAndOfferedOnceMore)
 {
-    g_refusals = 2;  // with the GUID and without: no shell yet
-    addTrayIcon(Broken);
-    ASSERT_EQ(adds().size(), 2u);
-    retryTick();
-    ASSERT_EQ(adds().size(), 3u);
-    EXPECT_TRUE(adds()[2].withGuid) << "the GUID kept";
-    EXPECT_EQ(adds()[2].id, 101u);
-    retryTick();  // a tick already queued when the timer was killed
-    EXPECT_EQ(adds().size(), 3u) << "the icon is there: not added twice";
-    MSG message;
-    Sleep(2500);
-    EXPECT_FALSE(PeekMessageA(&message, g_app.mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE))
-        << "no more tries once the icon was taken";
+    g_refusals = 1;  // the icon a killed run left under the GUID
+    showTrayIcon(Broken);
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[0].message, DWORD(NIM_ADD));
+    EXPECT_EQ(g_calls[1].message, DWORD(NIM_DELETE));
+    EXPECT_EQ(g_calls[2].message, DWORD(NIM_ADD));
+    for (const Call& c : g_calls)
+        EXPECT_TRUE(c.withGuid && IsEqualGUID(c.guid, g_calls[0].guid));
 }
 
-TEST_F(TrayIconTest, AGuidTheShellRefusesIsGivenUpForTheIds)
+TEST_F(TrayIconTest, AGuidRefusedTwiceIsGivenUpForOneIdForBothStates)
 {
     g_refuseGuid = true;
-    addTrayIcon(Broken);
-    ASSERT_EQ(adds().size(), 2u) << "with the GUID, then without";
-    EXPECT_TRUE(adds()[0].withGuid);
-    EXPECT_FALSE(adds()[1].withGuid);
+    showTrayIcon(Broken);
+    ASSERT_EQ(adds().size(), 3u) << "with the GUID twice, a delete between, then without";
+    EXPECT_FALSE(adds()[2].withGuid);
+    EXPECT_EQ(adds()[2].id, UINT(kTrayIconId));
     state(Connected, kLinkStateFirst);
-    ASSERT_EQ(adds().size(), 3u);
-    EXPECT_FALSE(adds()[2].withGuid) << "given up for good";
-    EXPECT_EQ(adds()[2].id, 102u);
+    EXPECT_EQ(g_calls.back().message, DWORD(NIM_MODIFY));
+    EXPECT_FALSE(g_calls.back().withGuid) << "given up for good";
+    EXPECT_EQ(g_calls.back().id, UINT(kTrayIconId)) << "the same ID for the other state";
+}
+
+DWORD g_now;
+DWORD WINAPI fakeClock()
+{
+    return g_now;
+}
+
+// A timer tick for the main window within that long.
+bool timerWithin(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+    MSG message;
+    return PeekMessageA(&message, g_app.mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE) != 0;
+}
+
+TEST_F(TrayIconTest, AShellNotReadyIsOfferedTheIconEveryTwoSecondsThenEveryThirtyUntilItTakesIt)
+{
+    g_iconClock = fakeClock;
+    g_now = 1000;
+    g_refusals = 1000;
+    showTrayIcon(Broken);
+    ASSERT_EQ(adds().size(), 3u) << "with the GUID, again after a delete, without";
+    EXPECT_TRUE(timerWithin(2500)) << "every 2 s at first";
+    g_now += 118000;
+    retryTick();
+    EXPECT_EQ(adds().size(), 6u);
+    EXPECT_TRUE(timerWithin(2500)) << "still within the 2 minutes";
+    g_now += 2000;
+    retryTick();
+    EXPECT_FALSE(timerWithin(2500)) << "after 2 minutes, every 30 s";
+    g_now += 3600000;
+    retryTick();
+    EXPECT_EQ(adds().size(), 12u) << "never given up";
+    g_refusals = 0;
+    retryTick();
+    EXPECT_TRUE(adds().back().withGuid) << "the shell was not ready: the GUID kept";
+    EXPECT_FALSE(timerWithin(2500)) << "no more tries once the icon was taken";
+    retryTick();  // a tick already queued when the timer was killed
+    EXPECT_EQ(adds().size(), 13u) << "the icon is there: not added twice";
+    g_iconClock = GetTickCount;
 }
 
 TEST_F(TrayIconTest, AStateChangeAfterExitBeganChangesNothing)
 {
     buildTrayMenu();
-    addTrayIcon(Broken);
+    showTrayIcon(Broken);
     state(Connected, kLinkStateFirst);
     g_calls.clear();
     SendMessageA(g_app.mainWindow, WM_COMMAND, IDM_EXIT, 0);
@@ -166,7 +202,7 @@ TEST_F(TrayIconTest, TheTipsDateInAPolishLocaleStaysIntact)
     const std::wstring text = tip;
     EXPECT_EQ(text.rfind(L"Internet connection is established.\nsince 5 pa\u017a ", 0), 0u)
         << "the tip has " << text.size() << " characters";
-    addTrayIcon(Connected);
+    showTrayIcon(Connected);
     ASSERT_FALSE(g_calls.empty());
     EXPECT_NE(g_calls.back().tip.find(L"since "), std::wstring::npos);
 }
