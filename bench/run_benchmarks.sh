@@ -29,7 +29,7 @@ boot_prefix "$root/build/wine/template"
 export LINTORA_WINE_TEMPLATE="$root/build/wine/template"
 
 # Fuzzing, natively with the sanitizers.
-for target in echo_reply echo_reply6 log_reader setting_values wave_format web_answer; do
+for target in echo_reply echo_reply6 log_reader quality_reader setting_values wave_format web_answer; do
     max_len=400
     [ "$target" = web_answer ] && max_len=3000  # past the reader's 2 KiB
     build/fuzz/tests/fuzz/${target}_fuzz -runs="$FUZZ_RUNS" -seed=1 -max_len=$max_len -print_final_stats=1 \

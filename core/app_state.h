@@ -26,6 +26,7 @@ struct AppState {
     wchar_t upSoundPath[kTextBufferSize];  // empty means no sound
     wchar_t downSoundPath[kTextBufferSize];
     wchar_t configPath[kTextBufferSize];   // empty when there is no usable path: no settings file
+    wchar_t reportNote[161];               // the user's line on the month's report (kReportNoteSize)
     UINT_PTR countdownTimer;
     int countdownRemaining;
     LinkState shownState;               // the state the icon shows; UI thread only

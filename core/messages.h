@@ -11,6 +11,9 @@ enum PrivateMessage : UINT {
     // From the monitor thread: a state was observed. wParam is the LinkState,
     // lParam holds the flags below.
     WM_LINKSTATE = WM_USER + 2,
+    // From the monitor thread: a probe that the hosts answered measured this
+    // (packProbeMeasure's two words in wParam and lParam).
+    WM_PROBEMEASURED = WM_USER + 3,
 };
 
 enum LinkStateFlags : LPARAM {

@@ -9,13 +9,31 @@
 #include "history/history_text.h"
 #include "history/kept_rows.h"
 #include "history/local_time.h"
+#include "history/quality.h"
 #include "settings/setting_values.h"
 
 namespace {
 
-const wchar_t kLogFileName[] = L"connection-log.csv";
-const wchar_t kOldLogFileName[] = L"connection-log.1.csv";
 const wchar_t kLastKnownFileName[] = L"connection-log.running";
+
+// A record beside the log kept as the log is: rows appended a time at a
+// time, set aside at 1 MiB as NAME.1.csv, rows that cannot be written yet
+// kept in memory in order.
+struct RecordFile {
+    const wchar_t* name;
+    const wchar_t* oldName;
+    const char* header;
+    KeptRows& kept;
+    bool mayHaveThreeColumns;  // the log begun before its cause column
+};
+
+// Rows not written yet, oldest first; the user interface thread's alone.
+KeptRows g_kept;
+KeptRows g_keptQuality;
+
+const RecordFile kLog = {L"connection-log.csv", L"connection-log.1.csv", kLogHeader, g_kept, true};
+const RecordFile kQuality = {L"connection-quality.csv", L"connection-quality.1.csv", kQualityHeader, g_keptQuality,
+                             false};
 
 // A file beside config.ini; false where there is no settings folder.
 bool pathBesideConfig(wchar_t (&path)[kTextBufferSize], const wchar_t* name)
@@ -59,79 +77,89 @@ HANDLE openForAppending(const wchar_t* path)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Sets a full log aside as connection-log.1.csv (replacing an older one) and
+// Sets a full record aside as its .1.csv (replacing an older one) and
 // starts a new one. When the old file cannot be replaced (another program
-// holds either file), the log goes on growing and the next row tries again:
-// no row is lost to rotation. An invalid handle only when the log cannot be
-// opened again at all.
-HANDLE startNewLog(HANDLE full, const wchar_t* path)
+// holds either file), the record goes on growing and the next row tries
+// again: no row is lost to rotation. An invalid handle only when the record
+// cannot be opened again at all.
+HANDLE startNewFile(const RecordFile& record, HANDLE full, const wchar_t* path)
 {
     CloseHandle(full);
     wchar_t oldPath[kTextBufferSize];
-    if (pathBesideConfig(oldPath, kOldLogFileName))
+    if (pathBesideConfig(oldPath, record.oldName))
         MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
     return openForAppending(path);
 }
 
 // Appends one line, with the header first in a new file and a line break
-// after a foreign last line that lacks one; a full log is set aside first.
-bool appendLine(HANDLE& file, const wchar_t* path, const char* line)
+// after a foreign last line that lacks one; a full file is set aside first.
+bool appendLine(const RecordFile& record, HANDLE& file, const wchar_t* path, const char* line)
 {
     DWORD size = GetFileSize(file, nullptr);
     if (size == INVALID_FILE_SIZE)
         return false;
     // The line, and the line break that a foreign last line may want first.
     if (logNeedsRotation(size, lstrlenA(line) + 2)) {
-        file = startNewLog(file, path);
+        file = startNewFile(record, file, path);
         size = GetFileSize(file, nullptr);
         if (file == INVALID_HANDLE_VALUE || size == INVALID_FILE_SIZE)
             return false;
     }
     char row[kLogRowSize];
     copyText(row, line);
-    if (size > 0 && hasThreeColumns(file, size))
+    if (record.mayHaveThreeColumns && size > 0 && hasThreeColumns(file, size))
         dropCauseColumn(row);
     SetFilePointer(file, 0, nullptr, FILE_END);
-    const bool startsCleanly = size == 0 ? write(file, kLogHeader) : endsWithLineBreak(file, size) || write(file, "\r\n");
+    const bool startsCleanly =
+        size == 0 ? write(file, record.header) : endsWithLineBreak(file, size) || write(file, "\r\n");
     return startsCleanly && write(file, row);
 }
-
-// Rows not written yet, oldest first; the user interface thread's alone.
-KeptRows g_kept;
 
 // Writes the rows kept, oldest first, after a line that counts those lost;
 // what cannot be written stays kept. Starts a new file with its header even
 // when there is nothing to write. Nothing already in the file is ever changed.
-void writeKeptRows()
+void writeKeptRows(const RecordFile& record)
 {
     wchar_t path[kTextBufferSize];
-    if (!connectionLogPath(path))
+    if (!pathBesideConfig(path, record.name))
         return;
     HANDLE file = openForAppending(path);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    bool written = appendLine(file, path, "");
-    if (written && g_kept.lost > 0) {
+    KeptRows& kept = record.kept;
+    bool written = appendLine(record, file, path, "");
+    if (written && kept.lost > 0) {
         char line[kLogRowSize];
-        formatLostRowsLine(line, g_kept.lost);
-        written = appendLine(file, path, line);
+        formatLostRowsLine(line, kept.lost);
+        written = appendLine(record, file, path, line);
         if (written)
-            g_kept.lost = 0;
+            kept.lost = 0;
     }
-    while (written && oldestKeptRow(g_kept) != nullptr) {
-        written = appendLine(file, path, oldestKeptRow(g_kept));
+    while (written && oldestKeptRow(kept) != nullptr) {
+        written = appendLine(record, file, path, oldestKeptRow(kept));
         if (written)
-            dropOldestKeptRow(g_kept);
+            dropOldestKeptRow(kept);
     }
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
+}
+
+void writeKeptRows()
+{
+    writeKeptRows(kLog);
 }
 
 } // namespace
 
 bool connectionLogPath(wchar_t (&path)[kTextBufferSize])
 {
-    return pathBesideConfig(path, kLogFileName);
+    return pathBesideConfig(path, kLog.name);
+}
+
+void logQualityRow(const char* row)
+{
+    keepRow(g_keptQuality, row);
+    writeKeptRows(kQuality);
 }
 
 void logShownState(LinkState state, BreakCause cause, long long secondsInPrevious, ULONGLONG now)
@@ -227,13 +255,15 @@ bool logRunEndedUnseen(ULONGLONG& endedAt)
 
 bool logHasKeptRows()
 {
-    return g_kept.count > 0 || g_kept.lost > 0;
+    return g_kept.count > 0 || g_kept.lost > 0 || g_keptQuality.count > 0 || g_keptQuality.lost > 0;
 }
 
 void retryKeptRows()
 {
-    if (logHasKeptRows())
-        writeKeptRows();
+    if (g_kept.count > 0 || g_kept.lost > 0)
+        writeKeptRows(kLog);
+    if (g_keptQuality.count > 0 || g_keptQuality.lost > 0)
+        writeKeptRows(kQuality);
 }
 
 bool writtenLogPath(wchar_t (&path)[kTextBufferSize])
@@ -287,12 +317,15 @@ void appendFileText(const wchar_t* path, char* text, DWORD room, DWORD& length)
 
 } // namespace
 
-char* readWholeLog(DWORD& length)
+namespace {
+
+// A record's set-aside file and then the record, read as one text.
+char* readWholeRecord(const RecordFile& record, DWORD& length)
 {
     length = 0;
-    writeKeptRows();
-    wchar_t log[kTextBufferSize], old[kTextBufferSize];
-    if (!writtenLogPath(log) || !copyText(old, log) || !keepDirectoryPart(old) || !appendText(old, kOldLogFileName))
+    writeKeptRows(record);
+    wchar_t path[kTextBufferSize], old[kTextBufferSize];
+    if (!pathBesideConfig(path, record.name) || !pathBesideConfig(old, record.oldName))
         return nullptr;
     // Either file may have grown past its limit by another program's hand: the rest is left out.
     const DWORD room = 2 * kMaxLogBytes;
@@ -302,6 +335,18 @@ char* readWholeLog(DWORD& length)
     appendFileText(old, text, kMaxLogBytes, length);
     if (length > 0 && text[length - 1] != '\n')
         text[length++] = '\n';  // its last line cut short stays a line of its own
-    appendFileText(log, text, room, length);
+    appendFileText(path, text, room, length);
     return text;
+}
+
+} // namespace
+
+char* readWholeLog(DWORD& length)
+{
+    return readWholeRecord(kLog, length);
+}
+
+char* readWholeQualityRecord(DWORD& length)
+{
+    return readWholeRecord(kQuality, length);
 }

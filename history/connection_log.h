@@ -48,6 +48,12 @@ void openConnectionLog();
 // 0, where neither can be read. Rows still kept are written first.
 char* readWholeLog(DWORD& length);
 
+// "connection-quality.csv" beside the log, kept and set aside as the log is:
+// appends an hour's row (see history/quality.h); and its text read back
+// with the set-aside file's before it, as readWholeLog.
+void logQualityRow(const char* row);
+char* readWholeQualityRecord(DWORD& length);
+
 // The full path of the log as the system names the file itself: where the
 // system redirects writes (a program folder under Program Files, virtualized
 // into the user's VirtualStore), the file really written. False when there is

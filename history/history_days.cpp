@@ -44,8 +44,9 @@ int64_t daysFromCivil(int year, int month, int day)
     return static_cast<int64_t>(era) * 146097 + dayOfEra - 719468;
 }
 
-// "2026-12-07T16:05:09+01:00" as UTC seconds, by its own offset.
-bool parseMoment(const char* text, std::size_t length, int64_t& utc)
+} // namespace
+
+bool parseLogMoment(const char* text, std::size_t length, int64_t& utc)
 {
     if (length < 25 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
         (text[19] != '+' && text[19] != '-') || text[22] != ':')
@@ -62,6 +63,8 @@ bool parseMoment(const char* text, std::size_t length, int64_t& utc)
     utc = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset * 60;
     return true;
 }
+
+namespace {
 
 bool sameText(const char* text, std::size_t length, const char* expected)
 {
@@ -139,7 +142,7 @@ bool parseLogRow(const char* line, std::size_t length, LogRow& row)
 {
     if (length < 27 || length > 200 || line[25] != ',')
         return false;
-    return parseMoment(line, length, row.utc) && parseFields(line + 26, length - 26, row);
+    return parseLogMoment(line, length, row.utc) && parseFields(line + 26, length - 26, row);
 }
 
 std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std::size_t room, std::size_t& skipped)
@@ -216,6 +219,63 @@ const Period* periodAt(const Period* periods, std::size_t count, int64_t moment)
     return low < count && periods[low].from <= moment ? &periods[low] : nullptr;
 }
 
+namespace {
+
+bool beginsOutage(const Period* periods, std::size_t i)
+{
+    return periods[i].kind == RowKind::Broken && (i == 0 || periods[i - 1].kind != RowKind::Broken);
+}
+
+// The outage that begins with period `first`: its end, its side and its
+// longest cause.
+Outage outageFrom(const Period* periods, std::size_t count, std::size_t first, int64_t now)
+{
+    Outage outage = {periods[first].from, periods[first].to, false, BreakSide::Unknown, periods[first].cause};
+    int64_t sideSeconds[3] = {}, longestCause = -1;
+    std::size_t k = first;
+    for (; k < count && periods[k].kind == RowKind::Broken; ++k) {
+        const int64_t seconds = periods[k].to - periods[k].from;
+        sideSeconds[static_cast<int>(sideOfCause(periods[k].cause))] += seconds;
+        if (seconds > longestCause) {
+            longestCause = seconds;
+            outage.cause = periods[k].cause;
+        }
+        outage.to = periods[k].to;
+    }
+    outage.ongoing = k == count && outage.to >= now;
+    const int64_t beyond = sideSeconds[static_cast<int>(BreakSide::BeyondRouter)];
+    const int64_t near = sideSeconds[static_cast<int>(BreakSide::ThisSide)];
+    outage.side = beyond > near ? BreakSide::BeyondRouter : near > 0 ? BreakSide::ThisSide : BreakSide::Unknown;
+    return outage;
+}
+
+} // namespace
+
+BreakSide sideOfCause(BreakCause cause)
+{
+    switch (cause) {
+    case ProviderDown:
+    case InternetSilent:
+    case NamesUnanswered:
+        return BreakSide::BeyondRouter;
+    case NoNetwork:
+    case RouterSilent:
+    case SignInPage:
+    case ProxyCut:
+    case ProxySignIn:
+        return BreakSide::ThisSide;
+    default:
+        return BreakSide::Unknown;
+    }
+}
+
+const char* breakSideName(BreakSide side)
+{
+    return side == BreakSide::BeyondRouter ? "beyond the router"
+           : side == BreakSide::ThisSide   ? "this side"
+                                           : "side unknown";
+}
+
 DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from, int64_t to)
 {
     DayFigures figures = {};
@@ -228,17 +288,35 @@ DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from
         if (p.kind != RowKind::Broken)
             continue;
         figures.down += within;
-        const bool begins = i == 0 || periods[i - 1].kind != RowKind::Broken;
-        if (!begins || p.from < from || p.from >= to)
+        if (sideOfCause(p.cause) == BreakSide::BeyondRouter)
+            figures.downBeyond += within;
+        if (!beginsOutage(periods, i) || p.from < from || p.from >= to)
             continue;
-        int64_t end = p.to;
-        for (std::size_t k = i + 1; k < count && periods[k].kind == RowKind::Broken; ++k)
-            end = periods[k].to;
+        const Outage outage = outageFrom(periods, count, i, to);
         ++figures.outages;
-        if (end - p.from > figures.longest)
-            figures.longest = end - p.from;
+        figures.outagesBeyond += outage.side == BreakSide::BeyondRouter;
+        if (outage.to - outage.from > figures.longest)
+            figures.longest = outage.to - outage.from;
     }
     return figures;
+}
+
+bool outageBeginningAt(const Period* periods, std::size_t count, std::size_t i, int64_t now, Outage& outage)
+{
+    if (i >= count || !beginsOutage(periods, i))
+        return false;
+    outage = outageFrom(periods, count, i, now);
+    return true;
+}
+
+std::size_t outagesBetween(const Period* periods, std::size_t count, int64_t from, int64_t to, int64_t now,
+                           Outage* outages, std::size_t room)
+{
+    std::size_t made = 0;
+    for (std::size_t i = 0; i < count && made < room && periods[i].from < to; ++i)
+        if (periods[i].from >= from && outageBeginningAt(periods, count, i, now, outages[made]))
+            ++made;
+    return made;
 }
 
 int uptimeTenths(const DayFigures& figures)
@@ -278,7 +356,7 @@ void formatUptime(char* text, std::size_t size, const DayFigures& figures)
     appendText(text, size, " %");
 }
 
-void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures)
+void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures, const char* tail)
 {
     copyText(text, size, label);
     appendText(text, size, "  uptime ");
@@ -294,5 +372,13 @@ void formatSummaryLine(char* text, std::size_t size, const char* label, const Da
     formatDuration(duration, sizeof duration, figures.longest);
     appendText(text, size, "  longest ");
     appendText(text, size, duration);
+    appendText(text, size, "  beyond the router: outages ");
+    appendDecimal(text, size, figures.outagesBeyond);
+    formatDuration(duration, sizeof duration, figures.downBeyond);
+    appendText(text, size, "  down ");
+    appendText(text, size, duration);
+    if (tail[0] != '\0')
+        appendText(text, size, "  ");
+    appendText(text, size, tail);
     appendText(text, size, "\r\n");
 }

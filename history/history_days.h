@@ -22,6 +22,8 @@ struct LogRow {
 // One line without its line end: false for the header and for any line
 // Lintora did not write ("#" lines, damaged lines, another program's).
 bool parseLogRow(const char* line, std::size_t length, LogRow& row);
+// "2026-12-07T16:05:09+01:00" (25 characters and more) as UTC seconds, by its own offset.
+bool parseLogMoment(const char* text, std::size_t length, int64_t& utc);
 
 // A stretch of time in one state. Not watched is a kind of its own.
 struct Period {
@@ -43,15 +45,24 @@ std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std:
 std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Period* periods, std::size_t room);
 
 // How a period is drawn in the day's strip: Connected; Broken, by where the
-// break is (beyond the computer: router, provider, internet, names; near
-// it: no network, sign-in page; unknown in logs older than causes); or not
-// watched.
-enum class StripShade { Up, Down, DownFar, DownNear, NotWatched };
+// break is (beyond the computer: router, provider, internet, names, the
+// proxy's way out; near it: no network, sign-in pages; unknown in logs older
+// than causes); or not watched. The strips keep these colours whatever the
+// side a provider is told.
+enum class StripShade { Up, Down, DownFar, DownNear, NotWatched, Poor };  // Poor: up, in a poor hour
 StripShade stripShade(const Period& period);
 
 // The period in force at a moment, or null where the log says nothing of it
 // (before its first row, from `now` on).
 const Period* periodAt(const Period* periods, std::size_t count, int64_t moment);
+
+// Whose side a break was on, for a provider: beyond the router (the
+// provider, the internet, names), or on this side (no network, the router,
+// a sign-in page, the proxy); unknown for rows of logs older than causes.
+enum class BreakSide { Unknown, ThisSide, BeyondRouter };
+BreakSide sideOfCause(BreakCause cause);
+// "beyond the router", "this side", "side unknown".
+const char* breakSideName(BreakSide side);
 
 // What one stretch of time held, from the watched time only.
 struct DayFigures {
@@ -59,11 +70,33 @@ struct DayFigures {
     int64_t down;        // seconds Broken
     int outages;         // runs of Broken rows that began within the stretch
     int64_t longest;     // the longest of those runs, whole
+    // Of those, beyond the router: the seconds Broken there, and the
+    // outages whose time was mostly there.
+    int64_t downBeyond;
+    int outagesBeyond;
 };
 
 // The figures of [from, to). An outage is a run of Broken periods, whatever
 // their causes, up to the next Connected or Not watching.
 DayFigures figuresBetween(const Period* periods, std::size_t count, int64_t from, int64_t to);
+
+// One outage, whole: from its first Broken row to the row after its last
+// (until now while it goes on), on the side where most of its time was, and
+// the cause it held longest.
+struct Outage {
+    int64_t from, to;
+    bool ongoing;
+    BreakSide side;
+    BreakCause cause;
+};
+
+// Whether period `i` begins an outage; if so, the outage, whole.
+bool outageBeginningAt(const Period* periods, std::size_t count, std::size_t i, int64_t now, Outage& outage);
+
+// The outages that began within [from, to), in order, at most `room`;
+// returns how many. One that runs past the end is listed whole, once.
+std::size_t outagesBetween(const Period* periods, std::size_t count, int64_t from, int64_t to, int64_t now,
+                           Outage* outages, std::size_t room);
 
 // Uptime in tenths of a percent of the watched time (995 for 99.5 %),
 // rounded down; -1 where nothing was watched.
@@ -76,5 +109,7 @@ void formatUptime(char* text, std::size_t size, const DayFigures& figures);
 void formatDuration(char* text, std::size_t size, int64_t seconds);
 
 // One line of the summary: the label (a date, or "Week"), then uptime,
-// outages, down time and the longest outage, CR LF ended.
-void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures);
+// outages, down time and the longest outage, then the outages and the down
+// time beyond the router, then the tail (the round trip and loss), CR LF ended.
+void formatSummaryLine(char* text, std::size_t size, const char* label, const DayFigures& figures,
+                       const char* tail = "");

@@ -165,9 +165,11 @@ void formatSince(wchar_t (&text)[kTipSize], bool today, const wchar_t* date, con
     appendText(text, clock);
 }
 
-void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since)
+void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since,
+               const wchar_t* roundTrip)
 {
     widenAsciiText(tip, stateText);
+    bool sinceWhole = false;
     if (cause[0] != '\0') {
         wchar_t causeText[kTipSize];
         widenAsciiText(causeText, cause);
@@ -176,13 +178,16 @@ void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* caus
         // The time only whole, after the cause.
         if (since[0] != L'\0' && std::wcslen(tip) + 2 + std::wcslen(since) < kTipSize) {
             appendText(tip, L", ");
-            appendText(tip, since);
+            sinceWhole = appendText(tip, since);
         }
-        return;
-    }
-    // A second line only where at least its first character fits.
-    if (since[0] != L'\0' && std::wcslen(tip) + 2 < kTipSize) {
+    } else if (since[0] != L'\0' && std::wcslen(tip) + 2 < kTipSize) {
+        // A second line only where at least its first character fits.
         appendText(tip, L"\n");
-        appendText(tip, since);
+        sinceWhole = appendText(tip, since);
+    }
+    // The round trip only whole, after a time shown whole.
+    if (sinceWhole && roundTrip[0] != L'\0' && std::wcslen(tip) + 3 + std::wcslen(roundTrip) < kTipSize) {
+        appendText(tip, L" \x00b7 ");
+        appendText(tip, roundTrip);
     }
 }

@@ -77,5 +77,7 @@ void formatSince(wchar_t (&text)[kTipSize], bool today, const wchar_t* date, con
 // The state's text whole, then on a second line the cause's text followed by
 // ", " and since where the whole fits the tip's 128 characters; without a
 // cause, as much of since as fits. The state's text alone when both are empty.
-// The state's and the cause's texts are ASCII.
-void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since);
+// Then " · " and the round trip ("23 ms") where since came whole and it
+// fits whole too. The state's and the cause's texts are ASCII.
+void formatTip(wchar_t (&tip)[kTipSize], const char* stateText, const char* cause, const wchar_t* since,
+               const wchar_t* roundTrip = L"");

@@ -123,3 +123,47 @@ SYSTEMTIME daysAfter(const SYSTEMTIME& date, int days)
     result.wHour = 0;
     return result;
 }
+
+SYSTEMTIME systemTimeOf(const CalendarDay& day)
+{
+    SYSTEMTIME date = {};
+    date.wYear = static_cast<WORD>(day.year);
+    date.wMonth = static_cast<WORD>(day.month);
+    date.wDay = static_cast<WORD>(day.day);
+    return date;
+}
+
+CalendarDay today()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay};
+}
+
+namespace {
+
+int64_t userHourBegins(const CalendarDay& day, int hour, void*)
+{
+    if (hour >= 24)
+        return userHourBegins(calendarDaysAfter(day, hour / 24), hour % 24, nullptr);
+    SYSTEMTIME local = systemTimeOf(day);
+    local.wHour = static_cast<WORD>(hour);
+    SYSTEMTIME universal;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal))
+        universal = local;
+    FILETIME file;
+    SystemTimeToFileTime(&universal, &file);
+    return unixSecondsOf(static_cast<ULONGLONG>(asUnits(file)));
+}
+
+LocalTime userLocalTimeOf(int64_t moment, void*)
+{
+    LocalTime time;
+    SYSTEMTIME local;
+    localTimeOf(utcOfUnixSeconds(moment), time, local);
+    return time;
+}
+
+} // namespace
+
+const LocalClock kUserClock = {userHourBegins, userLocalTimeOf, nullptr};

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "history/history_text.h"
+#include "history/history_week.h"
 
 ULONGLONG utcNow();
 // Milliseconds of a clock that only goes forward, sleep included, whatever
@@ -30,3 +31,8 @@ SYSTEMTIME localTimeOfSeconds(int64_t seconds);
 int64_t localMidnight(const SYSTEMTIME& date);
 // The date some days after (or before, for a negative count) a date.
 SYSTEMTIME daysAfter(const SYSTEMTIME& date, int days);
+
+// The user's time zone as the history's days use it, and today's date.
+extern const LocalClock kUserClock;
+CalendarDay today();
+SYSTEMTIME systemTimeOf(const CalendarDay& day);

@@ -201,6 +201,15 @@ ProbeFindings findingsAtVerdict(LinkState answer, bool networkChanged)
     return found;
 }
 
+// The round trips of a probe the hosts answered go to the user interface
+// thread, which keeps them an hour at a time; nothing more is sent for them.
+void postMeasure(const ProbeMeasure& measure)
+{
+    uint32_t first, second;
+    packProbeMeasure(measure, first, second);
+    PostMessageA(g_app.mainWindow, WM_PROBEMEASURED, first, static_cast<LPARAM>(second));
+}
+
 LinkState probeForMonitor(const char* host, void*)
 {
     const NetworkPlace network = lookAtNetwork();
@@ -211,6 +220,8 @@ LinkState probeForMonitor(const char* host, void*)
     g_probedPowerChanges = changes;
     g_alongside = AlongsideAnswers();
     const LinkState answer = probeHost(host, &kAlongside);
+    if (answer == Connected)
+        postMeasure(lastProbeMeasure());
     g_found = findingsAtVerdict(answer, changed);
     restartTrafficWatch(g_traffic);  // the probe's own packets do not count
     return answer;

@@ -147,10 +147,30 @@ bool startExchange(Exchange& x, SOCKET icmp, const sockaddr_in& destination, DWO
     x.sent = SentEchoes();
     x.requests = nullptr;
     x.replyWaitMs = replyWaitMs;
+    x.handshakeMs = -1;
+    x.measure = ProbeMeasure();
     if (icmp != INVALID_SOCKET || openServiceRequests(x, waitForSet))
         return true;
     x.echo6 = false;
     return x.ipv6 && destination.sin_addr.s_addr == 0;
+}
+
+// What the last probe measured.
+ProbeMeasure g_lastMeasure;
+
+// The requests the probe sent; where none was answered and the handshake
+// decided, its round trip instead.
+void keepMeasure(const Exchange& x)
+{
+    g_lastMeasure = x.measure;
+    ProbeMeasure& m = g_lastMeasure;
+    const int sent = x.icmp != INVALID_SOCKET ? x.sent.count : serviceRequestsSent(x);
+    m.requests = static_cast<uint8_t>(sent);
+    if (m.answered == 0 && x.handshakeMs >= 0) {
+        m.handshakeOnly = true;
+        m.roundTrips = 1;
+        m.roundTripMs[0] = static_cast<uint16_t>(x.handshakeMs < 0xFFFF ? x.handshakeMs : 0xFFFF);
+    }
 }
 
 // Echo requests paced 1 s apart unless answered sooner, and a handshake with
@@ -166,6 +186,7 @@ bool exchangeWithHost(SOCKET icmp, const sockaddr_in& destination, const sockadd
     const bool connected = exchangeEchoes(io);
     endHandshake(x);
     endCompanion(connected);
+    keepMeasure(x);
     releaseServiceRequests(x);
     return connected;
 }
@@ -256,6 +277,22 @@ DWORD askDeadline(const EchoAsk& ask)
 
 EchoCounters g_echoCounters;
 
+void noteEchoAnswered(Exchange& x, int n, uint32_t roundTripMs)
+{
+    if (n < 0 || n >= kMaxEchoRequestsPerProbe || x.sent.answered[n])
+        return;
+    x.sent.answered[n] = true;
+    ProbeMeasure& m = x.measure;
+    ++m.answered;
+    if (m.roundTrips < kRoundTripsPerProbe)
+        m.roundTripMs[m.roundTrips++] = static_cast<uint16_t>(roundTripMs < 0xFFFF ? roundTripMs : 0xFFFF);
+}
+
+const ProbeMeasure& lastProbeMeasure()
+{
+    return g_lastMeasure;
+}
+
 LinkState probeHostVia(const char* host, ProbeRoute route, const ProbeCompanion* companion)
 {
     WSADATA data;
@@ -263,6 +300,7 @@ LinkState probeHostVia(const char* host, ProbeRoute route, const ProbeCompanion*
         return Broken;
     g_companion = companion;
     g_companionStarted = g_companionDue = false;
+    g_lastMeasure = ProbeMeasure();
     const LinkState result = data.wVersion == MAKEWORD(1, 1) ? probeStartedSockets(host, route) : Broken;
     endCompanion(result == Connected);
     WSACleanup();

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/link_state.h"
+#include "core/probe_measure.h"
 #include "probe/echo_request.h"
 
 // Checks run alongside a probe's handshake, once two echo requests went
@@ -31,6 +32,9 @@ struct ProbeCompanion {
 // probe blocks for at most 7 s, plus at most 2 s for the name (see
 // probe/name_lookup.h).
 LinkState probeHost(const char* host, const ProbeCompanion* companion = nullptr);
+// What the last probe measured: its requests, the replies and their round
+// trips, or the handshake's where it decided.
+const ProbeMeasure& lastProbeMeasure();
 
 // Where echo requests go: an IPv4 address (network byte order), or an IPv6
 // one with its scope (a link-local router's interface).

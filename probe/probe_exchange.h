@@ -11,6 +11,7 @@
 #include <ws2ipdef.h>
 #include <windows.h>
 
+#include "core/probe_measure.h"
 #include "probe/echo_reply.h"
 #include "probe/probe_route.h"
 #include "probe/probe_timing.h"
@@ -28,7 +29,13 @@ struct Exchange {
     SentEchoes sent;
     ServiceRequests* requests;  // the ICMP service's
     DWORD replyWaitMs;          // how long the service waits for each reply
+    DWORD handshakeStartMs;
+    int handshakeMs;            // its round trip, once it succeeded; else -1
+    ProbeMeasure measure;       // the round trips of the replies, as they come
 };
+
+// A reply to request n came, that long after it left: counted once.
+void noteEchoAnswered(Exchange& x, int n, uint32_t roundTripMs);
 
 // The raw socket, ICMPv6's where asked.
 SOCKET openIcmpSocket(ProbeRoute route, bool ipv6 = false);
@@ -46,6 +53,8 @@ bool sendServiceRequest(Exchange& x);
 ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds);
 // Done with the set: requests still under way finish in it, unseen.
 void releaseServiceRequests(Exchange& x);
+// How many requests the exchange sent through the service.
+int serviceRequestsSent(const Exchange& x);
 
 // The handshake: a connect that does not wait, over each family the host is
 // reached by, closed at once when it ends; no data is sent. Either one that

@@ -52,6 +52,7 @@ ProbeEvent handshakeOutcome(Exchange& x, const fd_set& writable, const fd_set& f
     const bool connected = handshakeEnded(x.https, writable, failed, ended) ||
                            handshakeEnded(x.https6, writable, failed, ended);
     if (connected) {
+        x.handshakeMs = static_cast<int>(GetTickCount() - x.handshakeStartMs);
         endHandshake(x);
         return ProbeEvent::HandshakeSucceeded;
     }
@@ -71,6 +72,7 @@ void addHandshake(SOCKET sock, fd_set& writable, fd_set& failed)
 // Its end shows in waitOnSockets.
 bool startHandshake(Exchange& x)
 {
+    x.handshakeStartMs = GetTickCount();
     if (x.destination.sin_addr.s_addr != 0) {
         sockaddr_in https = x.destination;
         https.sin_port = htons(kHttpsPort);

@@ -19,7 +19,8 @@ int receiveReply(SOCKET sock, char (&buffer)[kReplyBufferSize], Address& sender)
 }
 
 // An ICMPv6 socket gives the message alone, without its IPv6 header.
-bool isReplyOfThisProbe6(Exchange& x)
+// Which request of the probe a datagram read answers, or -1.
+int replyOfThisProbe6(Exchange& x)
 {
     char buffer[kReplyBufferSize];
     sockaddr_in6 sender = {};
@@ -27,8 +28,9 @@ bool isReplyOfThisProbe6(Exchange& x)
     Ipv6Bytes from, to;
     CopyMemory(from.bytes, &sender.sin6_addr, sizeof from.bytes);
     CopyMemory(to.bytes, &x.destination6.sin6_addr, sizeof to.bytes);
-    return received > 0 && isMatchingEchoReply6(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
-                                                from, to, x.local6, x.sent);
+    return received > 0 ? matchingEchoReply6(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
+                                             from, to, x.local6, x.sent)
+                        : -1;
 }
 
 } // namespace
@@ -56,21 +58,22 @@ bool sendRawRequest(Exchange& x)
     }
     if (sent == SOCKET_ERROR)
         return false;
-    rememberSentEcho(x.sent, g_request.identifier, g_request.sequence);
+    rememberSentEcho(x.sent, g_request.identifier, g_request.sequence, GetTickCount());
     return true;
 }
 
 namespace {
 
-bool isReplyOfThisProbe(Exchange& x)
+int replyOfThisProbe(Exchange& x)
 {
     if (x.echo6)
-        return isReplyOfThisProbe6(x);
+        return replyOfThisProbe6(x);
     char buffer[kReplyBufferSize];
     sockaddr_in sender = {};
     const int received = receiveReply(x.icmp, buffer, sender);
-    return received > 0 && isMatchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
-                                               sender.sin_addr.s_addr, x.destination.sin_addr.s_addr, x.sent);
+    return received > 0 ? matchingEchoReply(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(received),
+                                            sender.sin_addr.s_addr, x.destination.sin_addr.s_addr, x.sent)
+                        : -1;
 }
 
 // At most this many datagrams are read in one wait: every raw socket gets a
@@ -90,8 +93,11 @@ ProbeEvent waitOnRawSocket(Exchange& x, uint32_t milliseconds)
         const ProbeEvent handshake = waitOnSockets(x, true, elapsed < milliseconds ? milliseconds - elapsed : 0, datagram);
         if (handshake != ProbeEvent::Nothing || !datagram)
             return handshake;
-        if (isReplyOfThisProbe(x))
+        const int answered = replyOfThisProbe(x);
+        if (answered >= 0) {
+            noteEchoAnswered(x, answered, GetTickCount() - x.sent.sentAtMs[answered]);
             return ProbeEvent::Reply;
+        }
     }
     return ProbeEvent::Nothing;
 }

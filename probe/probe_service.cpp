@@ -123,18 +123,27 @@ bool serviceRequestsOver(ServiceRequests& set, DWORD milliseconds)
     return true;
 }
 
+// Whether request n was answered by the host; its round trip as the service timed it.
 bool isServiceReply(Exchange& x, int n)
 {
     ServiceRequests& set = *x.requests;
     set.pending[n] = false;
+    bool answered;
+    uint32_t roundTripMs;
     if (x.echo6) {
         const Icmpv6EchoReply* reply = reinterpret_cast<const Icmpv6EchoReply*>(set.replies[n]);
-        return g_icmp.parseReplies6(set.replies[n], kServiceReplySize) > 0 && reply->status == IP_SUCCESS &&
-               std::memcmp(reply->address.address, &x.destination6.sin6_addr, 16) == 0;
+        answered = g_icmp.parseReplies6(set.replies[n], kServiceReplySize) > 0 && reply->status == IP_SUCCESS &&
+                   std::memcmp(reply->address.address, &x.destination6.sin6_addr, 16) == 0;
+        roundTripMs = reply->roundTripTime;
+    } else {
+        const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(set.replies[n]);
+        answered = g_icmp.parseReplies(set.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
+                   reply->Address == x.destination.sin_addr.s_addr;
+        roundTripMs = reply->RoundTripTime;
     }
-    const ICMP_ECHO_REPLY* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(set.replies[n]);
-    return g_icmp.parseReplies(set.replies[n], kServiceReplySize) > 0 && reply->Status == IP_SUCCESS &&
-           reply->Address == x.destination.sin_addr.s_addr;
+    if (answered)
+        noteEchoAnswered(x, n, roundTripMs);
+    return answered;
 }
 
 } // namespace
@@ -219,6 +228,11 @@ ProbeEvent waitOnService(Exchange& x, uint32_t milliseconds)
         if (signalled < WAIT_OBJECT_0 + count && isServiceReply(x, requests[signalled - WAIT_OBJECT_0]))
             return ProbeEvent::Reply;
     }
+}
+
+int serviceRequestsSent(const Exchange& x)
+{
+    return x.requests != nullptr ? x.requests->sent : 0;
 }
 
 void releaseServiceRequests(Exchange& x)

@@ -3,6 +3,8 @@
 #include "core/text.h"
 #include "settings/setting_values.h"
 
+static_assert(sizeof g_app.reportNote / sizeof g_app.reportNote[0] == kReportNoteSize, "the note's buffer");
+
 namespace {
 
 const char kSection[] = "config";
@@ -94,6 +96,24 @@ void loadSettings(void (*openStatusWindow)())
         g_app.historyY = settingToInt(value);
     if (readSetting("message_hide_time", value))
         g_app.hideSeconds = settingToInt(value);
+    wchar_t note[kReportNoteSettingSize];
+    GetPrivateProfileStringW(WideText(kSection).text, L"report_note", L"", note, kReportNoteSettingSize,
+                             g_app.configPath);
+    char ascii[kReportNoteSettingSize];
+    narrowAsciiText(ascii, note);
+    decodeReportNote(g_app.reportNote, ascii);
+}
+
+void writeReportNote(const wchar_t* note)
+{
+    if (!makeSureConfigFileExists())
+        return;
+    char ascii[kReportNoteSettingSize];
+    encodeReportNote(ascii, note);
+    wchar_t value[kReportNoteSettingSize];
+    widenAsciiText(value, ascii);
+    WritePrivateProfileStringW(WideText(kSection).text, L"report_note", value, g_app.configPath);
+    writePingInterval(kSection);
 }
 
 void writeSetting(const char* section, const char* key, const char* value)

@@ -23,3 +23,7 @@ void writeSetting(const char* section, const char* key, const char* value);
 void writePingInterval(const char* section);
 // Writes a window's place, its top left corner, under two keys of [config].
 void writePositionSettings(const char* xKey, const char* yKey, int x, int y);
+
+// The user's note for the report, "report_note" (see encodeReportNote):
+// read into g_app at start-up with the other settings, written when it changes.
+void writeReportNote(const wchar_t* note);

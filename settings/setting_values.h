@@ -30,6 +30,15 @@ void formatSettingInt(char (&text)[kSettingValueSize], int32_t value);
 // and the result is false.
 bool keepDirectoryPart(wchar_t* path);
 
+// The user's note for the report (a name, a customer and ticket numbers):
+// one line of up to 160 characters, in any language. config.ini keeps it
+// in ASCII: a backslash as "\\", every character past ASCII as "\uXXXX"
+// (UTF-16), so that no code page can spoil it; line breaks and other
+// control characters are dropped.
+enum : std::size_t { kReportNoteSize = 161, kReportNoteSettingSize = 6 * (kReportNoteSize - 1) + 1 };
+void encodeReportNote(char (&value)[kReportNoteSettingSize], const wchar_t* note);
+void decodeReportNote(wchar_t (&note)[kReportNoteSize], const char* value);
+
 // A path as the system names a file it has open ("\\?\C:\...",
 // "\\?\UNC\server\share\...") in the usual form ("C:\...", "\\server\share\...").
 void removeLongPathPrefix(wchar_t* path);

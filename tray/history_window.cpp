@@ -1,24 +1,33 @@
 #include "tray/history_window.h"
 
+#include <commctrl.h>
+
 #include "core/app_state.h"
 #include "core/messages.h"
 #include "core/text.h"
 #include "history/connection_log.h"
-#include "history/history_days.h"
+#include "history/history_report.h"
 #include "history/local_time.h"
 #include "probe/probe_hosts.h"
 #include "res/resource.h"
 #include "res/version.h"
 #include "settings/config_file.h"
+#include "settings/setting_values.h"
 #include "system/dpi.h"
+#include "tray/report_file.h"
 #include "tray/window_place.h"
-
-#include <commctrl.h>
 
 namespace {
 
-enum HistoryControl : int { kPreviousButton = 1201, kNextButton = 1202, kCopyButton = 1203 };  // Close is IDCANCEL
-enum : int { kDaysShown = 7, kTipTextSize = 160, kDayNameSize = 32 };
+enum HistoryControl : int {
+    kPreviousButton = 1201,
+    kNextButton = 1202,
+    kCopyButton = 1203,
+    kSaveButton = 1204,
+    kNoteEdit = 1205,
+    kNoteLabel = 1206,
+};  // Close is IDCANCEL
+enum : int { kDaysShown = 7, kReportDays = 30, kDayNameSize = 32 };
 // While open, the window reads the log again each minute, so that today's
 // strip keeps up with now; nothing runs while it is closed.
 enum : UINT_PTR { kRefreshTimer = 1 };
@@ -28,38 +37,57 @@ const wchar_t kHistoryClassName[] = L"LintoraHistory";
 // The layout at 96 DPI, in pixels; every place is scaled to the window's DPI.
 enum : int {
     kMargin = 12,
+    kTitleHeight = 16,  // "beyond the router", over its two columns
     kAxisHeight = 18,
     kRowHeight = 24,
-    kLabelWidth = 84,
-    kStripWidth = 240,
+    kLabelWidth = 80,
+    kStripWidth = 216,
     kStripHeight = 14,
-    kFiguresGap = 16,
-    kColumnWidth = 66,
-    kFiguresWidth = 4 * kColumnWidth,
+    kTickHeight = 4,
+    kFiguresGap = 12,
+    kColumns = 7,
+    kFiguresWidth = 48 + 46 + 48 + 46 + 48 + 60 + 44,  // the columns' widths, below
+    kLegendHeight = 22,
+    kLegendBox = 10,
     kNoteHeight = 20,
-    kButtonWidth = 110,
+    kNoteLabelWidth = 130,
+    kEditHeight = 22,
+    kButtonWidth = 104,
     kButtonHeight = 26,
     kButtonGap = 8,
     kClientWidth = kMargin + kLabelWidth + kStripWidth + kFiguresGap + kFiguresWidth + kMargin,
-    kClientHeight = kMargin + kAxisHeight + (kDaysShown + 1) * kRowHeight + kNoteHeight + kButtonHeight + kMargin,
+    kDaysTop = kMargin + kTitleHeight + kAxisHeight,
+    kLegendTop = kDaysTop + (kDaysShown + 1) * kRowHeight,
+    kSkippedTop = kLegendTop + kLegendHeight,
+    kNoteTop = kSkippedTop + kNoteHeight,
+    kButtonsTop = kNoteTop + kEditHeight + kMargin,
+    kClientHeight = kButtonsTop + kButtonHeight + kMargin,
 };
 
-// What the log says, read when the window opens and at each refresh: its
-// periods until then.
+// The buttons, where they are made and laid out: from the left or the right edge.
+struct HistoryButton {
+    int id;
+    const wchar_t* label;
+    int fromLeft;   // the place from the left edge, or -1
+    int fromRight;  // else from the right edge
+};
+const HistoryButton kButtons[] = {
+    {kPreviousButton, L"< &Previous", 0, -1},
+    {kNextButton, L"&Next >", 1, -1},
+    {kSaveButton, L"&Save Report\x2026", -1, 2},
+    {kCopyButton, L"&Copy Summary", -1, 1},
+    {IDCANCEL, L"Close", -1, 0},
+};
+
+// What the log and the quality record say, read when the window opens and
+// at each refresh: the log's periods until then, and the hours' quality.
 struct HistoryLog {
     Period* periods;
     std::size_t count;
     std::size_t skipped;  // lines Lintora did not write
+    QualityRow* hours;
+    std::size_t hourCount;
     int64_t now;
-};
-
-// The seven days shown, oldest first, and their figures.
-struct HistoryWeek {
-    int weeksBack;                    // 0: the week that ends today
-    SYSTEMTIME firstDay;
-    int64_t dayStarts[kDaysShown + 1];  // local midnights; the last one ends the week
-    DayFigures days[kDaysShown];
-    DayFigures week;
 };
 
 // The user interface thread's alone.
@@ -68,8 +96,9 @@ struct HistoryWindow {
     int dpi;
     HFONT font;
     HistoryLog log;
-    HistoryWeek shown;
-    wchar_t tip[kTipTextSize];
+    int weeksBack;  // 0: the week that ends today
+    DayLayout days[kDaysShown];
+    wchar_t tip[kPeriodTipSize];
 };
 HistoryWindow g_history;
 
@@ -92,12 +121,30 @@ void forgetLog()
 {
     if (g_history.log.periods != nullptr)
         HeapFree(GetProcessHeap(), 0, g_history.log.periods);
+    if (g_history.log.hours != nullptr)
+        HeapFree(GetProcessHeap(), 0, g_history.log.hours);
     g_history.log = HistoryLog();
+}
+
+// The hours of the quality record; a line not written by Lintora counts with the log's.
+void readQualityRecord()
+{
+    DWORD length = 0;
+    char* text = readWholeQualityRecord(length);
+    if (text == nullptr)
+        return;
+    const std::size_t room = countLines(text, length);
+    const HANDLE heap = GetProcessHeap();
+    g_history.log.hours = static_cast<QualityRow*>(HeapAlloc(heap, 0, room * sizeof(QualityRow)));
+    if (g_history.log.hours != nullptr)
+        g_history.log.hourCount = readQualityRows(text, length, g_history.log.hours, room, g_history.log.skipped);
+    HeapFree(heap, 0, text);
 }
 
 void readLog()
 {
     forgetLog();
+    readQualityRecord();
     g_history.log.now = unixSecondsOf(utcNow());
     DWORD length = 0;
     char* text = readWholeLog(length);
@@ -120,124 +167,133 @@ void readLog()
         HeapFree(heap, 0, periods);
 }
 
-void placeWeek(int weeksBack)
+HistoryRecords records()
 {
-    HistoryWeek& shown = g_history.shown;
     const HistoryLog& log = g_history.log;
-    shown.weeksBack = weeksBack;
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    shown.firstDay = daysAfter(today, -(kDaysShown - 1) - kDaysShown * weeksBack);
-    for (int day = 0; day <= kDaysShown; ++day)
-        shown.dayStarts[day] = localMidnight(daysAfter(shown.firstDay, day));
-    for (int day = 0; day < kDaysShown; ++day)
-        shown.days[day] = figuresBetween(log.periods, log.count, shown.dayStarts[day], shown.dayStarts[day + 1]);
-    shown.week = figuresBetween(log.periods, log.count, shown.dayStarts[0], shown.dayStarts[kDaysShown]);
+    return {log.periods, log.count, log.hours, log.hourCount};
+}
+
+// `count` days that end `weeksBack` weeks before today.
+void layOut(DayLayout* days, int count, int weeksBack)
+{
+    const CalendarDay first = calendarDaysAfter(today(), -(count - 1) - kDaysShown * weeksBack);
+    layOutDays(kUserClock, first, count, records(), days);
 }
 
 bool canGoBack()
 {
-    return g_history.log.count > 0 && g_history.log.periods[0].from < g_history.shown.dayStarts[0];
+    return g_history.log.count > 0 && g_history.log.periods[0].from < g_history.days[0].start;
+}
+
+// What the summary and the report tell of these days.
+HistoryFacts factsOf(const DayLayout* days, int count)
+{
+    return {LINTORA_VERSION_TEXT,
+            kProbeHosts,
+            kProbeHostCount,
+            g_app.pingIntervalMs / 1000,
+            days,
+            count,
+            records(),
+            g_history.log.now,
+            &kUserClock};
 }
 
 // ---- texts ----
 
-void appendDayName(wchar_t (&text)[kTipTextSize], const SYSTEMTIME& day)
+void appendDayName(wchar_t* text, std::size_t size, const CalendarDay& day)
 {
     wchar_t name[kDayNameSize];
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, 0, &day, L"ddd d MMM", name, kDayNameSize) > 0)
-        appendText(text, name);
+    const SYSTEMTIME date = systemTimeOf(day);
+    if (GetDateFormatW(LOCALE_USER_DEFAULT, 0, &date, L"ddd d MMM", name, kDayNameSize) > 0)
+        appendText(text, size, name);
 }
 
-void appendMoment(wchar_t (&text)[kTipTextSize], int64_t moment)
+// "Wed 9 Dec 10:05", in the user's words.
+void formatMoment(wchar_t (&text)[kDayNameSize * 2], int64_t moment)
 {
-    const SYSTEMTIME local = localTimeOfSeconds(moment);
-    appendDayName(text, local);
-    wchar_t clock[kDayNameSize];
-    if (GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, clock, kDayNameSize) > 0) {
-        appendText(text, L" ");
-        appendText(text, clock);
-    }
-}
-
-// "Wed 9 Dec 10:05 – 11:40" and under it the state, for the tooltip.
-void describePeriod(wchar_t (&text)[kTipTextSize], const Period& period)
-{
+    const LocalTime local = kUserClock.localTimeOf(moment, nullptr);
     copyText(text, L"");
-    appendMoment(text, period.from);
-    appendText(text, L" \x2013 ");
-    if (period.to >= g_history.log.now)
-        appendText(text, L"now");
-    else
-        appendMoment(text, period.to);
-    char state[80];
-    copyText(state, period.kind == RowKind::Connected ? "Connected"
-                    : period.kind == RowKind::Broken  ? "Broken"
-                                                      : "Not watching");
-    if (period.kind != RowKind::NotWatching && period.cause != NoCause) {
-        appendText(state, ": ");
-        appendText(state, breakCauseText(period.cause));
+    appendDayName(text, kDayNameSize * 2, {local.year, local.month, local.day});
+    SYSTEMTIME clock = systemTimeOf({local.year, local.month, local.day});
+    clock.wHour = static_cast<WORD>(local.hour);
+    clock.wMinute = static_cast<WORD>(local.minute);
+    wchar_t time[kDayNameSize];
+    if (GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &clock, nullptr, time, kDayNameSize) > 0) {
+        appendText(text, L" ");
+        appendText(text, time);
     }
-    wchar_t wide[80];
-    widenAsciiText(wide, state);
-    appendText(text, L"\n");
-    appendText(text, wide);
 }
 
-void appendTwoDigits(char* text, std::size_t size, int value)
-{
-    if (value < 10)
-        appendText(text, size, "0");
-    appendDecimal(text, size, value);
-}
+// The summary's text grows as it is written: it lists every outage.
+struct GrowingText {
+    HGLOBAL memory;
+    SIZE_T length, room;
+    bool failed;
+};
 
-// The summary's dates are the same in every locale: "2026-12-09".
-void formatIsoDate(char (&text)[16], const SYSTEMTIME& day)
+void appendToGlobal(const char* text, std::size_t length, void* context)
 {
-    copyText(text, "");
-    appendDecimal(text, day.wYear);
-    appendText(text, "-");
-    appendTwoDigits(text, sizeof text, day.wMonth);
-    appendText(text, "-");
-    appendTwoDigits(text, sizeof text, day.wDay);
-}
-
-// A header that says where it was measured from, a line per day and the week's.
-void formatSummary(char* text, std::size_t size)
-{
-    copyText(text, size, "Lintora " LINTORA_VERSION_TEXT ": connection history\r\nProbes ");
-    for (int host = 0; host < kProbeHostCount; ++host) {
-        appendText(text, size, host > 0 ? ", " : "");
-        appendText(text, size, kProbeHosts[host]);
+    GrowingText& out = *static_cast<GrowingText*>(context);
+    if (out.failed)
+        return;
+    if (out.length + length + 1 > out.room) {
+        const SIZE_T room = (out.length + length + 1) * 2;
+        const HGLOBAL grown = out.memory == nullptr ? GlobalAlloc(GMEM_MOVEABLE, room)
+                                                    : GlobalReAlloc(out.memory, room, GMEM_MOVEABLE);
+        if (grown == nullptr) {
+            out.failed = true;
+            return;
+        }
+        out.memory = grown;
+        out.room = room;
     }
-    appendText(text, size, " every ");
-    appendDecimal(text, size, static_cast<long>(g_app.pingIntervalMs / 1000));
-    appendText(text, size, " s while connected, every 5 s while broken\r\n");
-    char line[kTipTextSize], date[16];
-    for (int day = 0; day < kDaysShown; ++day) {
-        formatIsoDate(date, daysAfter(g_history.shown.firstDay, day));
-        formatSummaryLine(line, sizeof line, date, g_history.shown.days[day]);
-        appendText(text, size, line);
-    }
-    formatSummaryLine(line, sizeof line, "Week", g_history.shown.week);
-    appendText(text, size, line);
+    char* bytes = static_cast<char*>(GlobalLock(out.memory));
+    CopyMemory(bytes + out.length, text, length);
+    out.length += length;
+    bytes[out.length] = '\0';
+    GlobalUnlock(out.memory);
 }
 
 void copySummary()
 {
-    char summary[2048];
-    formatSummary(summary, sizeof summary);
-    const SIZE_T size = static_cast<SIZE_T>(lstrlenA(summary)) + 1;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (memory == nullptr)
+    GrowingText summary = {};
+    writeSummary({appendToGlobal, &summary}, factsOf(g_history.days, kDaysShown), "Week");
+    if (summary.memory == nullptr)
         return;
-    CopyMemory(GlobalLock(memory), summary, size);
-    GlobalUnlock(memory);
     // Once set, the memory is the clipboard's.
-    const bool set = OpenClipboard(g_history.window) && EmptyClipboard() && SetClipboardData(CF_TEXT, memory);
+    const bool set = !summary.failed && OpenClipboard(g_history.window) && EmptyClipboard() &&
+                     SetClipboardData(CF_TEXT, summary.memory);
     CloseClipboard();
     if (!set)
-        GlobalFree(memory);
+        GlobalFree(summary.memory);
+}
+
+// ---- the note and the report ----
+
+HWND noteEdit()
+{
+    return GetDlgItem(g_history.window, kNoteEdit);
+}
+
+// The note as typed, kept when it changed.
+void keepNote()
+{
+    wchar_t note[kReportNoteSize];
+    GetWindowTextW(noteEdit(), note, kReportNoteSize);
+    if (lstrcmpW(note, g_app.reportNote) == 0)
+        return;
+    copyText(g_app.reportNote, note);
+    writeReportNote(note);
+}
+
+// The 30 days that end with the last day shown.
+void saveMonthsReport()
+{
+    keepNote();
+    static DayLayout month[kReportDays];
+    layOut(month, kReportDays, g_history.weeksBack);
+    saveReport(g_history.window, factsOf(month, kReportDays), g_app.reportNote);
 }
 
 // ---- drawing ----
@@ -254,14 +310,20 @@ COLORREF shadeColour(StripShade shade)
         return RGB(0x6e, 0x0a, 0x0a);
     case StripShade::DownNear:
         return RGB(0xe0, 0x6c, 0x6c);
+    case StripShade::Poor:
+        return RGB(0xf0, 0xa8, 0x00);
     default:
         return RGB(0xc8, 0xc8, 0xc8);
     }
 }
 
+// The strips' frames and hour marks: a grey of their own, which no control's
+// edge has.
+const COLORREF kFrameColour = RGB(0x70, 0x70, 0x70);
+
 RECT stripRect(int day)
 {
-    const int top = kMargin + kAxisHeight + day * kRowHeight + (kRowHeight - kStripHeight) / 2;
+    const int top = kDaysTop + day * kRowHeight + (kRowHeight - kStripHeight) / 2;
     const RECT rect = {scaled(kMargin + kLabelWidth), scaled(top), scaled(kMargin + kLabelWidth + kStripWidth),
                        scaled(top + kStripHeight)};
     return rect;
@@ -269,12 +331,10 @@ RECT stripRect(int day)
 
 RECT rowRect(int row, int left, int width)
 {
-    const int top = kMargin + kAxisHeight + row * kRowHeight;
+    const int top = kDaysTop + row * kRowHeight;
     const RECT rect = {scaled(left), scaled(top), scaled(left + width), scaled(top + kRowHeight)};
     return rect;
 }
-
-const COLORREF kFrameColour = RGB(0x80, 0x80, 0x80);
 
 // A solid rectangle, with no brush to make.
 void fillRect(HDC dc, const RECT& rect, COLORREF colour)
@@ -284,42 +344,67 @@ void fillRect(HDC dc, const RECT& rect, COLORREF colour)
 }
 
 // Fills the part of a day's strip that [from, to) covers, at least a pixel wide.
-void fillSpan(HDC dc, const RECT& strip, int64_t dayStart, int64_t dayEnd, int64_t from, int64_t to,
-              COLORREF colour)
+void fillSpan(HDC dc, const RECT& strip, const DayLayout& day, int64_t from, int64_t to, COLORREF colour)
 {
-    // A day is at most 25 hours: its seconds fit MulDiv.
-    const int width = strip.right - strip.left, length = static_cast<int>(dayEnd - dayStart);
+    const int width = strip.right - strip.left;
     RECT span = strip;
-    span.left = strip.left + MulDiv(static_cast<int>(from - dayStart), width, length);
-    span.right = strip.left + MulDiv(static_cast<int>(to - dayStart), width, length);
+    span.left = strip.left + stripOffset(day, from, width);
+    span.right = strip.left + stripOffset(day, to, width);
     if (span.right <= span.left)
         span.right = span.left + 1;
     fillRect(dc, span, colour);
 }
 
+// The periods within [from, to) of one kind (Broken, or the others), in
+// their shades as `colourOf` gives them.
+template <typename ColourOf>
+void drawPeriods(HDC dc, const RECT& strip, const DayLayout& day, int64_t from, int64_t to, bool broken,
+                 ColourOf colourOf)
+{
+    const HistoryLog& log = g_history.log;
+    for (std::size_t i = 0; i < log.count && log.periods[i].from < to; ++i) {
+        const Period& period = log.periods[i];
+        if (period.to <= from || (period.kind == RowKind::Broken) != broken)
+            continue;
+        fillSpan(dc, strip, day, period.from > from ? period.from : from, period.to < to ? period.to : to,
+                 colourOf(stripShade(period)));
+    }
+}
+
 // Grey where nothing was watched, then each period; Broken last, so that a
 // short outage is not hidden under the hours around it. Today's ends at now.
-void drawStrip(HDC dc, int day)
+// Short marks at 6, 12 and 18 o'clock, where the day's own clock had them
+// (on a 23- or 25-hour day, not at the quarters), below the strip's middle.
+void drawStrip(HDC dc, int index)
 {
-    const RECT strip = stripRect(day);
-    const int64_t start = g_history.shown.dayStarts[day], end = g_history.shown.dayStarts[day + 1];
+    const DayLayout& day = g_history.days[index];
+    const RECT strip = stripRect(index);
     const HistoryLog& log = g_history.log;
-    const int64_t shownEnd = end < log.now ? end : log.now;
+    const int64_t shownEnd = day.end < log.now ? day.end : log.now;
     RECT frame = strip;
     InflateRect(&frame, 1, 1);
     fillRect(dc, frame, kFrameColour);
     fillRect(dc, strip, GetSysColor(COLOR_WINDOW));  // the hours still to come
-    if (shownEnd <= start)
-        return;
-    fillSpan(dc, strip, start, end, start, shownEnd, shadeColour(StripShade::NotWatched));
-    for (int brokenPass = 0; brokenPass < 2; ++brokenPass)
-        for (std::size_t i = 0; i < log.count && log.periods[i].from < shownEnd; ++i) {
-            const Period& period = log.periods[i];
-            if (period.to <= start || (period.kind == RowKind::Broken) != (brokenPass == 1))
-                continue;
-            fillSpan(dc, strip, start, end, period.from > start ? period.from : start,
-                     period.to < shownEnd ? period.to : shownEnd, shadeColour(stripShade(period)));
+    if (shownEnd > day.start) {
+        fillSpan(dc, strip, day, day.start, shownEnd, shadeColour(StripShade::NotWatched));
+        drawPeriods(dc, strip, day, day.start, shownEnd, false, shadeColour);
+        // Amber within the green where an hour was poor; outages stay on top.
+        for (std::size_t i = 0; i < log.hourCount; ++i) {
+            const int64_t hour = log.hours[i].hour;
+            if (hour + 3600 > day.start && hour < shownEnd && isPoorRow(log.hours, log.hourCount, i))
+                drawPeriods(dc, strip, day, hour > day.start ? hour : day.start,
+                            hour + 3600 < shownEnd ? hour + 3600 : shownEnd, false,
+                            [](StripShade shade) { return shadeColour(shade == StripShade::Up ? StripShade::Poor : shade); });
         }
+        drawPeriods(dc, strip, day, day.start, shownEnd, true, shadeColour);
+    }
+    for (int64_t mark : day.hourMarks) {
+        RECT tick = strip;
+        tick.left += stripOffset(day, mark, strip.right - strip.left);
+        tick.right = tick.left + 1;
+        tick.top = strip.bottom - scaled(kTickHeight);
+        fillRect(dc, tick, kFrameColour);
+    }
 }
 
 void drawText(HDC dc, const wchar_t* text, RECT rect, UINT format)
@@ -327,43 +412,64 @@ void drawText(HDC dc, const wchar_t* text, RECT rect, UINT format)
     DrawTextW(dc, text, -1, &rect, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
+void drawAsciiText(HDC dc, const char* text, const RECT& rect, UINT format)
+{
+    wchar_t wide[kPeriodTipSize];
+    widenAsciiText(wide, text);
+    drawText(dc, wide, rect, format);
+}
+
+// The hours of a day of 24; the marks on each strip follow its own.
 void drawHourAxis(HDC dc)
 {
     static const wchar_t* const hours[] = {L"0", L"6", L"12", L"18", L"24"};
     for (int i = 0; i < 5; ++i) {
         const int x = kMargin + kLabelWidth + i * kStripWidth / 4;
-        const RECT rect = {scaled(x - 20), scaled(kMargin), scaled(x + 20), scaled(kMargin + kAxisHeight)};
+        const RECT rect = {scaled(x - 20), scaled(kMargin + kTitleHeight), scaled(x + 20), scaled(kDaysTop)};
         drawText(dc, hours[i], rect, DT_CENTER);
     }
 }
 
+// The figures' columns: their titles and widths; the longest outage is in
+// the summary and the report, not here, so that the window fits a screen
+// 1024 pixels wide at 150 %.
+struct FiguresColumn {
+    const char* title;
+    int width;
+};
+const FiguresColumn kFiguresColumns[kColumns] = {
+    {"Uptime", 48}, {"Outages", 46}, {"Down", 48}, {"Outages", 46}, {"Down", 48}, {"Round trip", 60}, {"Lost", 44},
+};
+enum : int { kFirstBeyondColumn = 3 };  // the two under "beyond the router"
+
 RECT columnRect(int row, int column)
 {
-    return rowRect(row, kMargin + kLabelWidth + kStripWidth + kFiguresGap + column * kColumnWidth, kColumnWidth);
+    int left = kMargin + kLabelWidth + kStripWidth + kFiguresGap;
+    for (int i = 0; i < column; ++i)
+        left += kFiguresColumns[i].width;
+    return rowRect(row, left, kFiguresColumns[column].width);
 }
 
-void drawColumn(HDC dc, RECT rect, const char* text)
-{
-    wchar_t wide[kDayNameSize];
-    widenAsciiText(wide, text);
-    drawText(dc, wide, rect, DT_RIGHT);
-}
-
-// Above the figures, level with the hours.
+// Above the figures, level with the hours; two under "beyond the router".
 void drawColumnTitles(HDC dc)
 {
-    static const char* const titles[] = {"Uptime", "Outages", "Down", "Longest"};
-    for (int column = 0; column < 4; ++column) {
+    for (int column = 0; column < kColumns; ++column) {
         RECT rect = columnRect(0, column);
-        rect.top = scaled(kMargin);
-        rect.bottom = scaled(kMargin + kAxisHeight);
-        drawColumn(dc, rect, titles[column]);
+        rect.top = scaled(kMargin + kTitleHeight);
+        rect.bottom = scaled(kDaysTop);
+        drawAsciiText(dc, kFiguresColumns[column].title, rect, DT_RIGHT);
     }
+    RECT beyond = columnRect(0, kFirstBeyondColumn);
+    beyond.right = columnRect(0, kFirstBeyondColumn + 1).right;
+    beyond.top = scaled(kMargin);
+    beyond.bottom = scaled(kMargin + kTitleHeight);
+    drawAsciiText(dc, "beyond the router", beyond, DT_RIGHT);
 }
 
-// The row's label, then uptime, outages, down time and the longest outage;
-// "not watched" instead where nothing was.
-void drawFigures(HDC dc, int row, const wchar_t* label, const DayFigures& figures)
+// The row's label, then uptime, outages and down time, then the outages and
+// the down time beyond the router, then the round trip and the loss; "not
+// watched" instead where nothing was.
+void drawFigures(HDC dc, int row, const wchar_t* label, const DayFigures& figures, const DayQuality& quality)
 {
     drawText(dc, label, rowRect(row, kMargin, kLabelWidth), DT_LEFT);
     if (figures.watched <= 0) {
@@ -371,16 +477,50 @@ void drawFigures(HDC dc, int row, const wchar_t* label, const DayFigures& figure
                  DT_RIGHT);
         return;
     }
-    char text[kDayNameSize];
-    formatUptime(text, sizeof text, figures);
-    drawColumn(dc, columnRect(row, 0), text);
-    copyText(text, "");
-    appendDecimal(text, figures.outages);
-    drawColumn(dc, columnRect(row, 1), text);
-    formatDuration(text, sizeof text, figures.down);
-    drawColumn(dc, columnRect(row, 2), text);
-    formatDuration(text, sizeof text, figures.longest);
-    drawColumn(dc, columnRect(row, 3), text);
+    char text[kColumns][kDayNameSize];
+    formatUptime(text[0], kDayNameSize, figures);
+    copyText(text[1], "");
+    appendDecimal(text[1], figures.outages);
+    formatDuration(text[2], kDayNameSize, figures.down);
+    copyText(text[3], "");
+    appendDecimal(text[3], figures.outagesBeyond);
+    formatDuration(text[4], kDayNameSize, figures.downBeyond);
+    formatRoundTrip(text[5], kDayNameSize, quality.medianMs);
+    formatLoss(text[6], kDayNameSize, quality.lostTenths);
+    for (int column = 0; column < kColumns; ++column)
+        drawAsciiText(dc, text[column], columnRect(row, column), DT_RIGHT);
+}
+
+// What each colour of the strips stands for.
+void drawLegend(HDC dc)
+{
+    static const struct {
+        StripShade shade;
+        const char* label;
+    } kLegend[] = {
+        {StripShade::Up, "up"},
+        {StripShade::Poor, "poor hour"},
+        {StripShade::DownFar, "down past this PC"},
+        {StripShade::DownNear, "down at this PC"},
+        {StripShade::Down, "down"},
+        {StripShade::NotWatched, "not watched"},
+    };
+    int left = kMargin;
+    for (const auto& entry : kLegend) {
+        const int top = kLegendTop + (kLegendHeight - kLegendBox) / 2;
+        RECT box = {scaled(left), scaled(top), scaled(left + kLegendBox), scaled(top + kLegendBox)};
+        RECT frame = box;
+        InflateRect(&frame, 1, 1);
+        fillRect(dc, frame, kFrameColour);
+        fillRect(dc, box, shadeColour(entry.shade));
+        RECT label = {box.right + scaled(4), scaled(kLegendTop), scaled(kClientWidth), scaled(kLegendTop + kLegendHeight)};
+        drawAsciiText(dc, entry.label, label, DT_LEFT);
+        SIZE size = {};
+        wchar_t wide[kPeriodTipSize];
+        widenAsciiText(wide, entry.label);
+        GetTextExtentPoint32W(dc, wide, lstrlenW(wide), &size);
+        left += kLegendBox + 4 + MulDiv(size.cx, 96, g_history.dpi) + 14;
+    }
 }
 
 void drawSkippedNote(HDC dc)
@@ -390,9 +530,9 @@ void drawSkippedNote(HDC dc)
     char note[96];
     copyText(note, "Lines of the log not written by Lintora, left out: ");
     appendDecimal(note, static_cast<long>(g_history.log.skipped));
-    wchar_t wide[96];
-    widenAsciiText(wide, note);
-    drawText(dc, wide, rowRect(kDaysShown + 1, kMargin, kClientWidth - 2 * kMargin), DT_LEFT);
+    const RECT rect = {scaled(kMargin), scaled(kSkippedTop), scaled(kClientWidth - kMargin),
+                       scaled(kSkippedTop + kNoteHeight)};
+    drawAsciiText(dc, note, rect, DT_LEFT);
 }
 
 void onHistoryPaint(HWND window)
@@ -405,12 +545,14 @@ void onHistoryPaint(HWND window)
     drawHourAxis(dc);
     drawColumnTitles(dc);
     for (int day = 0; day < kDaysShown; ++day) {
-        wchar_t name[kTipTextSize] = L"";
-        appendDayName(name, daysAfter(g_history.shown.firstDay, day));
-        drawFigures(dc, day, name, g_history.shown.days[day]);
+        wchar_t name[kDayNameSize] = L"";
+        appendDayName(name, kDayNameSize, g_history.days[day].date);
+        drawFigures(dc, day, name, g_history.days[day].figures, g_history.days[day].quality);
         drawStrip(dc, day);
     }
-    drawFigures(dc, kDaysShown, L"Week", g_history.shown.week);
+    const HistoryFacts week = factsOf(g_history.days, kDaysShown);
+    drawFigures(dc, kDaysShown, L"Week", totalOf(g_history.days, kDaysShown), totalQualityOf(week));
+    drawLegend(dc);
     drawSkippedNote(dc);
     SelectObject(dc, oldFont);
     EndPaint(window, &paint);
@@ -437,16 +579,16 @@ TOOLINFOW stripsTool()
     return tool;
 }
 
-// The period under the pointer, if it lies on a strip.
-const Period* periodUnder(POINT point)
+// The period under the pointer, if it lies on a strip, and the moment.
+const Period* periodUnder(POINT point, int64_t& moment)
 {
-    for (int day = 0; day < kDaysShown; ++day) {
-        const RECT strip = stripRect(day);
+    for (int index = 0; index < kDaysShown; ++index) {
+        const RECT strip = stripRect(index);
         if (point.x < strip.left || point.x >= strip.right || point.y < strip.top || point.y >= strip.bottom)
             continue;
-        const int64_t start = g_history.shown.dayStarts[day], end = g_history.shown.dayStarts[day + 1];
-        const int64_t moment =
-            start + MulDiv(point.x - strip.left, static_cast<int>(end - start), strip.right - strip.left);
+        const DayLayout& day = g_history.days[index];
+        moment = day.start + MulDiv(point.x - strip.left, static_cast<int>(day.end - day.start),
+                                    strip.right - strip.left);
         return moment < g_history.log.now ? periodAt(g_history.log.periods, g_history.log.count, moment) : nullptr;
     }
     return nullptr;
@@ -455,9 +597,18 @@ const Period* periodUnder(POINT point)
 void onHistoryMouseMove(LPARAM position)
 {
     const POINT point = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-    wchar_t text[kTipTextSize] = L"";
-    if (const Period* period = periodUnder(point))
-        describePeriod(text, *period);
+    wchar_t text[kPeriodTipSize] = L"";
+    int64_t moment = 0;
+    if (const Period* period = periodUnder(point, moment)) {
+        wchar_t from[kDayNameSize * 2], to[kDayNameSize * 2] = L"now";
+        formatMoment(from, period->from);
+        if (period->to < g_history.log.now)
+            formatMoment(to, period->to);
+        const HistoryLog& log = g_history.log;
+        const QualityRow* hour = qualityAt(log.hours, log.hourCount, moment);
+        const bool poor = hour != nullptr && isPoorRow(log.hours, log.hourCount, static_cast<std::size_t>(hour - log.hours));
+        formatPeriodTip(text, from, to, *period, hour, poor);
+    }
     if (lstrcmpW(text, g_history.tip) == 0)
         return;
     copyText(g_history.tip, text);
@@ -478,11 +629,12 @@ void createTooltip(HWND window)
 
 void showWeek(int weeksBack)
 {
-    placeWeek(weeksBack);
-    wchar_t title[kTipTextSize] = L"Lintora History: ";
-    appendDayName(title, g_history.shown.firstDay);
+    g_history.weeksBack = weeksBack;
+    layOut(g_history.days, kDaysShown, weeksBack);
+    wchar_t title[96] = L"Lintora History: ";
+    appendDayName(title, 96, g_history.days[0].date);
     appendText(title, L" \x2013 ");
-    appendDayName(title, daysAfter(g_history.shown.firstDay, kDaysShown - 1));
+    appendDayName(title, 96, g_history.days[kDaysShown - 1].date);
     SetWindowTextW(g_history.window, title);
     const HWND previous = GetDlgItem(g_history.window, kPreviousButton);
     const HWND next = GetDlgItem(g_history.window, kNextButton);
@@ -497,25 +649,32 @@ void showWeek(int weeksBack)
 
 void pageWeek(int weeksBack)
 {
-    if (weeksBack < 0 || (weeksBack > g_history.shown.weeksBack && !canGoBack()))
+    if (weeksBack < 0 || (weeksBack > g_history.weeksBack && !canGoBack()))
         return;
     showWeek(weeksBack);
 }
 
-void layOut(HWND window)
+void moveControl(HWND window, int id, int left, int top, int width, int height)
 {
-    const int top = kClientHeight - kMargin - kButtonHeight;
-    const int lefts[] = {kMargin, kMargin + kButtonWidth + kButtonGap,
-                         kClientWidth - kMargin - 2 * kButtonWidth - kButtonGap, kClientWidth - kMargin - kButtonWidth};
-    const int ids[] = {kPreviousButton, kNextButton, kCopyButton, IDCANCEL};
-    for (int i = 0; i < 4; ++i) {
-        const HWND button = GetDlgItem(window, ids[i]);
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_history.font), FALSE);
-        MoveWindow(button, scaled(lefts[i]), scaled(top), scaled(kButtonWidth), scaled(kButtonHeight), TRUE);
+    const HWND control = GetDlgItem(window, id);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_history.font), FALSE);
+    MoveWindow(control, scaled(left), scaled(top), scaled(width), scaled(height), TRUE);
+}
+
+void layOutControls(HWND window)
+{
+    for (const HistoryButton& button : kButtons) {
+        const int left = button.fromLeft >= 0
+                             ? kMargin + button.fromLeft * (kButtonWidth + kButtonGap)
+                             : kClientWidth - kMargin - kButtonWidth - button.fromRight * (kButtonWidth + kButtonGap);
+        moveControl(window, button.id, left, kButtonsTop, kButtonWidth, kButtonHeight);
     }
+    moveControl(window, kNoteLabel, kMargin, kNoteTop, kNoteLabelWidth, kEditHeight);
+    moveControl(window, kNoteEdit, kMargin + kNoteLabelWidth, kNoteTop, kClientWidth - 2 * kMargin - kNoteLabelWidth,
+                kEditHeight);
     TOOLINFOW tool = stripsTool();
     SendMessageW(g_history.tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(g_history.tooltip, TTM_SETMAXTIPWIDTH, 0, scaled(400));
+    SendMessageW(g_history.tooltip, TTM_SETMAXTIPWIDTH, 0, scaled(420));
 }
 
 void makeFont()
@@ -558,23 +717,30 @@ void onHistoryDpiChanged(HWND window, int dpi, const RECT& suggested)
         return;
     g_history.dpi = dpi;
     makeFont();
-    layOut(window);
+    layOutControls(window);
     SetWindowPos(window, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     sizeWindow(window);
     InvalidateRect(window, nullptr, TRUE);
 }
 
-void onHistoryCommand(HWND window, int id)
+void onHistoryCommand(HWND window, int id, int notification)
 {
     switch (id) {
     case kPreviousButton:
-        pageWeek(g_history.shown.weeksBack + 1);
+        pageWeek(g_history.weeksBack + 1);
         break;
     case kNextButton:
-        pageWeek(g_history.shown.weeksBack - 1);
+        pageWeek(g_history.weeksBack - 1);
         break;
     case kCopyButton:
         copySummary();
+        break;
+    case kSaveButton:
+        saveMonthsReport();
+        break;
+    case kNoteEdit:
+        if (notification == EN_KILLFOCUS)
+            keepNote();
         break;
     case IDCANCEL:
         DestroyWindow(window);
@@ -584,7 +750,7 @@ void onHistoryCommand(HWND window, int id)
     }
 }
 
-// The keyboard is always on a button, so that Tab and Enter work from the start.
+// The keyboard is always on a control, so that Tab and Enter work from the start.
 void focusFirstButton(HWND window)
 {
     const HWND previous = GetDlgItem(window, kPreviousButton);
@@ -593,6 +759,7 @@ void focusFirstButton(HWND window)
 
 void onHistoryDestroyed(HWND window)
 {
+    keepNote();
     saveHistoryPosition(window);
     forgetLog();
     g_history.window = g_history.tooltip = nullptr;
@@ -609,7 +776,7 @@ LRESULT CALLBACK historyWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         onHistoryPaint(window);
         return 0;
     case WM_COMMAND:
-        onHistoryCommand(window, LOWORD(wParam));
+        onHistoryCommand(window, LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_MOUSEMOVE:
         onHistoryMouseMove(lParam);
@@ -648,13 +815,20 @@ bool registerHistoryClass()
     return registered;
 }
 
-void createButtons(HWND window)
+HWND createControl(HWND window, const wchar_t* className, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0)
 {
-    static const wchar_t* const labels[] = {L"< &Previous", L"&Next >", L"&Copy Summary", L"Close"};
-    const int ids[] = {kPreviousButton, kNextButton, kCopyButton, IDCANCEL};
-    for (int i = 0; i < 4; ++i)
-        CreateWindowExW(0, L"BUTTON", labels[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
-                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids[i])), g_app.instance, nullptr);
+    return CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_app.instance, nullptr);
+}
+
+void createControls(HWND window)
+{
+    for (const HistoryButton& button : kButtons)
+        createControl(window, L"BUTTON", button.label, WS_TABSTOP | BS_PUSHBUTTON, button.id);
+    createControl(window, L"STATIC", L"Note for the &report:", SS_LEFT | SS_CENTERIMAGE, kNoteLabel);
+    const HWND edit = createControl(window, L"EDIT", g_app.reportNote, WS_TABSTOP | ES_AUTOHSCROLL, kNoteEdit,
+                                    WS_EX_CLIENTEDGE);
+    SendMessageW(edit, EM_LIMITTEXT, kReportNoteSize - 1, 0);
 }
 
 HWND createHistoryWindow()
@@ -669,9 +843,9 @@ HWND createHistoryWindow()
     g_history.window = window;
     g_history.dpi = static_cast<int>(windowDpi(window));
     makeFont();
-    createButtons(window);
+    createControls(window);
     createTooltip(window);
-    layOut(window);
+    layOutControls(window);
     sizeWindow(window);
     placeWindow(window, g_app.historyX, g_app.historyY);
     SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
@@ -696,7 +870,7 @@ void refreshHistoryWindow()
     if (g_history.window == nullptr)
         return;
     readLog();
-    showWeek(g_history.shown.weeksBack);
+    showWeek(g_history.weeksBack);
 }
 
 void closeHistoryWindow()
@@ -711,12 +885,17 @@ bool handleHistoryWindowMessage(MSG& message)
     if (window == nullptr || (message.hwnd != window && !IsChild(window, message.hwnd)))
         return false;
     if (message.message == WM_KEYDOWN) {
-        if (message.wParam == VK_PRIOR || message.wParam == VK_NEXT) {
-            pageWeek(g_history.shown.weeksBack + (message.wParam == VK_PRIOR ? 1 : -1));
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        if ((message.wParam == VK_PRIOR || message.wParam == VK_NEXT) && message.hwnd != noteEdit()) {
+            pageWeek(g_history.weeksBack + (message.wParam == VK_PRIOR ? 1 : -1));
             return true;
         }
-        if (message.wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+        if (message.wParam == 'C' && control && message.hwnd != noteEdit()) {
             copySummary();
+            return true;
+        }
+        if (message.wParam == 'S' && control) {
+            saveMonthsReport();
             return true;
         }
     }

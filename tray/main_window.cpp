@@ -7,6 +7,7 @@
 #include "core/system_library.h"
 #include "history/connection_log.h"
 #include "history/local_time.h"
+#include "history/quality_record.h"
 #include "sound/sound_choice.h"
 #include "system/message_filter.h"
 #include "tray/hide_times.h"
@@ -20,7 +21,7 @@
 namespace {
 
 // While log rows wait for a busy file: how often they are tried again. (The
-// tray icon's retry is timer 2, the last-known moment's 4.) While a change is
+// tray icon's retry is timer 2, the last-known moment's 4, the quality hour's 5.) While a change is
 // held back for the user's quiet: how often the quiet is looked at.
 enum : UINT_PTR { kLogRetryTimer = 1, kQuietEndTimer = 3 };
 enum : UINT { kLogRetryMs = 60000, kQuietLookMs = 2000 };
@@ -124,7 +125,21 @@ void onTimer(HWND window, UINT_PTR timer)
     } else if (timer == kLogRetryTimer) {
         retryKeptRows();
         scheduleLogRetry(window);
+    } else if (timer == kQualityHourTimer) {
+        KillTimer(window, kQualityHourTimer);
+        writeQualityHour();
+        scheduleLogRetry(window);
     }
+}
+
+// A probe the hosts answered: its round trips into the hour's record, and the
+// last one into the tip.
+void onProbeMeasured(HWND window, WPARAM first, LPARAM second)
+{
+    if (g_app.exiting)
+        return;
+    noteProbeMeasure(window, unpackProbeMeasure(static_cast<uint32_t>(first), static_cast<uint32_t>(second)));
+    refreshTrayTip();
 }
 
 // How long the row before lasted: the state shown, or the time nothing was
@@ -238,6 +253,7 @@ void onSessionEnd(HWND window)
     if (!g_app.exiting && g_app.notWatchingSince == 0)
         logStopWatching(window, NotWatching::Shutdown);
     g_app.exiting = true;
+    writeQualityHour();
     onSessionEnding();
 }
 
@@ -249,6 +265,8 @@ void exitProgram()
     KillTimer(g_app.mainWindow, kTrayIconRetryTimer);
     KillTimer(g_app.mainWindow, kQuietEndTimer);
     KillTimer(g_app.mainWindow, kLastKnownTimer);
+    KillTimer(g_app.mainWindow, kQualityHourTimer);
+    writeQualityHour();
     retryKeptRows();  // a last try for rows still waiting
     closeStatusWindow();
     closeHistoryWindow();
@@ -312,6 +330,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_LINKSTATE:
         onLinkState(window, static_cast<LinkState>(wParam), lParam);
+        return 0;
+    case WM_PROBEMEASURED:
+        onProbeMeasured(window, wParam, lParam);
         return 0;
     case WM_TIMER:
         onTimer(window, wParam);

@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "history/history_text.h"
 #include "history/local_time.h"
+#include "history/quality_record.h"
 #include "system/dpi.h"
 #include "tray/icon_retry.h"
 
@@ -172,8 +173,8 @@ void formatShownSince(wchar_t (&since)[kTipSize], LCID locale)
 } // namespace
 
 // The state's text, and on a second line where the break is (or that only
-// the proxy goes out) and when the
-// state (or the cause) shown began, once that is known.
+// the proxy goes out), when the state (or the cause) shown began, once that
+// is known, and while Connected the last probe's round trip.
 void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale)
 {
     const bool shown = state == g_app.shownState;
@@ -181,7 +182,11 @@ void formatStateTip(wchar_t (&tip)[kTipSize], LinkState state, LCID locale)
     if (shown && g_app.shownSince != 0)
         formatShownSince(since, locale);
     const BreakCause cause = shown ? g_app.shownCause : NoCause;
-    formatTip(tip, linkStateText(state), breakCauseText(cause), since);
+    // While Connected directly, the last probe's round trip, where it timed one.
+    wchar_t roundTrip[16] = L"";
+    if (shown && state == Connected && cause == NoCause && lastRoundTripMs() >= 0)
+        wsprintfW(roundTrip, L"%d ms", lastRoundTripMs());
+    formatTip(tip, linkStateText(state), breakCauseText(cause), since, roundTrip);
 }
 
 void setWindowIcons(LinkState state)

@@ -69,8 +69,8 @@ e2e_cleanup() {
         ip netns del "$E2E_NS" 2>/dev/null
         rm -rf "/etc/netns/$E2E_NS"
     fi
-    # A test may have left a file immutable (to make it read-only for root).
-    [ -n "$E2E_WORK" ] && find "$E2E_WORK" -path "$E2E_WORK/prefix" -prune -o -type f -exec chattr -i {} + 2>/dev/null
+    # A test may have left a file or a folder immutable (to make it read-only for root).
+    [ -n "$E2E_WORK" ] && find "$E2E_WORK" -path "$E2E_WORK/prefix" -prune -o -exec chattr -i {} + 2>/dev/null
     [ -n "$E2E_WORK" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_WORK"
     exit "$status"
 }

@@ -5,7 +5,8 @@
       prints one line per strip, top to bottom: its colours left to right as
       "NAME@FROM-TO" runs, FROM and TO in thousandths of the strip's width.
       Names: up (the green), down (the red), far (the darker red), near (the
-      lighter red), grey (not watched). X Y W H: the window's rectangle.
+      lighter red), grey (not watched), poor (the amber of a poor hour). X Y W
+      H: the window's rectangle.
 """
 import subprocess
 import sys
@@ -16,8 +17,9 @@ COLOURS = {
     (0x6e, 0x0a, 0x0a): "far",
     (0xe0, 0x6c, 0x6c): "near",
     (0xc8, 0xc8, 0xc8): "grey",
+    (0xf0, 0xa8, 0x00): "poor",
 }
-FRAME = (0x80, 0x80, 0x80)
+FRAME = (0x70, 0x70, 0x70)
 
 
 def rows_of(path, x, y, w, h):

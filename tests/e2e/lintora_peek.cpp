@@ -23,10 +23,13 @@
 //   lintora_peek boxes CAPTION        count=N text=... (message boxes with that caption)
 //   lintora_peek dismiss CAPTION      presses OK on every such message box
 //   lintora_peek history              found=0|1 visible=0|1 x=.. y=.. w=.. h=.. title=... (the History window)
+//   lintora_peek clipboard            the clipboard's text
+//   lintora_peek tooltips             the text of each tooltip on screen, a line each
 //   lintora_peek menus                "X Y W H" for each popup menu on screen, the
 //                                     deepest open submenu first; nothing when none
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -94,6 +97,56 @@ int printHistory()
     std::printf("found=%d visible=%d x=%ld y=%ld w=%ld h=%ld title=%s\n", history != nullptr,
                 history && IsWindowVisible(history), rect.left, rect.top, rect.right - rect.left,
                 rect.bottom - rect.top, title);
+    return 0;
+}
+
+// The text of every tooltip on screen (the notification area's, over an
+// icon the pointer rests on), a line each, its line breaks as \n. The tool
+// is asked in the tooltip's own process: the record and the text buffer are
+// made there, and read back.
+BOOL CALLBACK printTooltip(HWND window, LPARAM)
+{
+    wchar_t name[32] = L"";
+    GetClassNameW(window, name, 32);
+    if (lstrcmpiW(name, L"tooltips_class32") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    char* remote = process != nullptr ? static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT,
+                                                                          PAGE_READWRITE))
+                                      : nullptr;
+    wchar_t text[512] = L"";
+    if (remote != nullptr) {
+        TOOLINFOW tool = {};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = reinterpret_cast<LPWSTR>(remote + 1024);
+        WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr);
+        WriteProcessMemory(process, remote + 1024, text, sizeof text, nullptr);
+        if (SendMessageW(window, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(remote)))
+            ReadProcessMemory(process, remote + 1024, text, sizeof text - sizeof(wchar_t), nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    if (process != nullptr)
+        CloseHandle(process);
+    char utf8[2048];
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    for (const char* c = utf8; *c != '\0'; ++c)
+        std::fputs(*c == '\n' ? "\\n" : std::string(1, *c).c_str(), stdout);
+    std::fputs("\n", stdout);
+    return TRUE;
+}
+
+// The clipboard's text as it stands, with its line ends.
+int printClipboard()
+{
+    if (!OpenClipboard(nullptr))
+        return 1;
+    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
+        std::fputs(static_cast<const char*>(GlobalLock(data)), stdout);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
     return 0;
 }
 
@@ -339,6 +392,10 @@ int main(int argc, char** argv)
         result = printHistory();
     else if (std::strcmp(verb, "menus") == 0)
         result = printMenus();
+    else if (std::strcmp(verb, "clipboard") == 0)
+        result = printClipboard();
+    else if (std::strcmp(verb, "tooltips") == 0)
+        result = EnumWindows(printTooltip, 0) ? 0 : 1;
     else if (std::strcmp(verb, "boxes") == 0 && argc > 2)
         result = printBoxes(argv[2]);
     else if (std::strcmp(verb, "dismiss") == 0 && argc > 2)

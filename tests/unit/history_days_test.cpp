@@ -163,6 +163,53 @@ TEST(HistoryDays, TheSetAsideFileAndTheLogReadAsOneTextWithForeignLinesCounted)
     EXPECT_EQ(periodAt(periods, 4, rows[3].utc + 60), nullptr) << "from now on";
 }
 
+TEST(HistoryDays, EachCauseIsOnOneSideAndOldRowsOnNone)
+{
+    for (BreakCause beyond : {ProviderDown, InternetSilent, NamesUnanswered})
+        EXPECT_EQ(sideOfCause(beyond), BreakSide::BeyondRouter) << breakCauseName(beyond);
+    for (BreakCause near : {NoNetwork, RouterSilent, SignInPage, ProxyCut, ProxySignIn})
+        EXPECT_EQ(sideOfCause(near), BreakSide::ThisSide) << breakCauseName(near);
+    EXPECT_EQ(sideOfCause(NoCause), BreakSide::Unknown);
+
+    const Log log = read({"2026-12-07T10:00:00+00:00,Connected,,", "2026-12-07T11:00:00+00:00,Broken,3600,no network",
+                          "2026-12-07T11:10:00+00:00,Connected,600,", "2026-12-07T12:00:00+00:00,Broken,3000,provider",
+                          "2026-12-07T12:05:00+00:00,Broken,300,router", "2026-12-07T12:35:00+00:00,Connected,1800,",
+                          "2026-12-07T13:00:00+00:00,Broken,1500"},  // an older log's row, without its cause
+                         kDec7 + 14 * kHour);
+    const DayFigures figures = day(log, kDec7);
+    EXPECT_EQ(figures.outages, 3);
+    EXPECT_EQ(figures.down, (10 + 35 + 60) * 60);
+    EXPECT_EQ(figures.downBeyond, 5 * 60) << "only the provider's five minutes";
+    EXPECT_EQ(figures.outagesBeyond, 0) << "the second outage was mostly the router's";
+}
+
+TEST(HistoryDays, TheOutageListAcrossMidnightASleepOldRowsAndOneGoingOn)
+{
+    const Log log = read({"2026-12-07T22:00:00+00:00,Connected,", "2026-12-07T23:50:00+00:00,Broken,6600",
+                          "2026-12-08T00:20:00+00:00,Connected,1800", "2026-12-08T09:00:00+00:00,Broken,31200,provider",
+                          "2026-12-08T09:30:00+00:00,Not watching,1800,sleep", "2026-12-08T10:00:00+00:00,Broken,1800,internet",
+                          "2026-12-08T10:10:00+00:00,Connected,600,", "2026-12-08T20:00:00+00:00,Broken,35400,no network"},
+                         kDec7 + 45 * kHour);
+    Outage outages[8];
+    const std::size_t count = outagesBetween(log.periods.data(), log.periods.size(), kDec7, kDec7 + 48 * kHour,
+                                             kDec7 + 45 * kHour, outages, 8);
+    ASSERT_EQ(count, 4u);
+    EXPECT_EQ(outages[0].from, kDec7 + 23 * kHour + 50 * 60) << "past midnight, listed once, whole";
+    EXPECT_EQ(outages[0].to, kDec7 + 24 * kHour + 20 * 60);
+    EXPECT_EQ(outages[0].side, BreakSide::Unknown) << "three-column rows";
+    EXPECT_EQ(outages[1].to, kDec7 + 33 * kHour + 30 * 60) << "the sleep ends it";
+    EXPECT_EQ(outages[1].side, BreakSide::BeyondRouter);
+    EXPECT_EQ(outages[2].from, kDec7 + 34 * kHour) << "after the sleep, another";
+    EXPECT_FALSE(outages[2].ongoing);
+    EXPECT_TRUE(outages[3].ongoing);
+    EXPECT_EQ(outages[3].to, kDec7 + 45 * kHour);
+    EXPECT_EQ(outages[3].cause, NoNetwork);
+    EXPECT_EQ(outagesBetween(log.periods.data(), log.periods.size(), kDec7 + 24 * kHour, kDec7 + 48 * kHour,
+                             kDec7 + 45 * kHour, outages, 8),
+              3u)
+        << "one that began the day before is not the next day's";
+}
+
 TEST(HistoryDays, TheShadesOfTheStrip)
 {
     const auto shade = [](RowKind kind, BreakCause cause) { return stripShade(Period{0, 1, kind, cause}); };
@@ -176,17 +223,20 @@ TEST(HistoryDays, TheShadesOfTheStrip)
 
 TEST(HistorySummary, ExactPercentagesAndDurations)
 {
-    DayFigures figures = {86400, 36, 1, 36};
+    DayFigures figures = {86400, 36, 1, 36, 0, 0};
     EXPECT_EQ(uptimeTenths(figures), 999) << "99.958 % reads 99.9, never 100.0 with an outage";
     char line[128];
     formatSummaryLine(line, sizeof line, "2026-12-07", figures);
-    EXPECT_STREQ(line, "2026-12-07  uptime 99.9 %  outages 1  down 0:00:36  longest 0:00:36\r\n");
-    figures = {7 * 86400, 3 * 3600 + 5 * 60 + 9, 12, 2 * 3600};
+    EXPECT_STREQ(line, "2026-12-07  uptime 99.9 %  outages 1  down 0:00:36  longest 0:00:36"
+                       "  beyond the router: outages 0  down 0:00:00\r\n");
+    figures = {7 * 86400, 3 * 3600 + 5 * 60 + 9, 12, 2 * 3600, 3600 + 1, 4};
     formatSummaryLine(line, sizeof line, "Week", figures);
-    EXPECT_STREQ(line, "Week  uptime 98.1 %  outages 12  down 3:05:09  longest 2:00:00\r\n");
+    EXPECT_STREQ(line, "Week  uptime 98.1 %  outages 12  down 3:05:09  longest 2:00:00"
+                       "  beyond the router: outages 4  down 1:00:01\r\n");
     figures = {};
     formatSummaryLine(line, sizeof line, "2026-12-01", figures);
-    EXPECT_STREQ(line, "2026-12-01  uptime -  outages 0  down 0:00:00  longest 0:00:00\r\n");
+    EXPECT_STREQ(line, "2026-12-01  uptime -  outages 0  down 0:00:00  longest 0:00:00"
+                       "  beyond the router: outages 0  down 0:00:00\r\n");
     char duration[24];
     for (const auto& known : {std::make_pair(610, "0:10:10"), std::make_pair(36609, "10:10:09"),
                               std::make_pair(599, "0:09:59"), std::make_pair(3600 * 100, "100:00:00")}) {

@@ -171,6 +171,23 @@ TEST(Tip, SinceStopsAtTheTipsSizeWhateverTheLocaleWrites)
         EXPECT_EQ(since[i], L'#') << "nothing written past the tip's 128 characters";
 }
 
+TEST(Tip, TheRoundTripFollowsSinceWholeOrNotAtAll)
+{
+    wchar_t tip[kTipSize];
+    formatTip(tip, linkStateText(Connected), "", L"since 16:05", L"23 ms");
+    EXPECT_STREQ(tip, L"Internet connection is established.\nsince 16:05 \x00b7 23 ms");
+    formatTip(tip, linkStateText(Connected), "", L"", L"23 ms");
+    EXPECT_STREQ(tip, L"Internet connection is established.") << "no time, no round trip";
+    // A long date in the user's words: the tip at its 127 characters, the round trip left out whole.
+    const std::wstring longSince = L"since " + std::wstring(78, L'd') + L" 16:05";  // 90 characters
+    formatTip(tip, linkStateText(Connected), "", longSince.c_str(), L"1234 ms");
+    EXPECT_EQ(std::wstring(tip), L"Internet connection is established.\n" + longSince);
+    const std::wstring fits = L"since " + std::wstring(78, L'd');  // 35 + 1 + 84 + 3 + 4 = 127
+    formatTip(tip, linkStateText(Connected), "", fits.c_str(), L"9 ms");
+    EXPECT_EQ(std::wcslen(tip), 127u);
+    EXPECT_EQ(std::wstring(tip).substr(std::wcslen(tip) - 4), L"9 ms");
+}
+
 TEST(Tip, CutToItsHundredAndTwentyEightCharacters)
 {
     wchar_t tip[kTipSize];

@@ -107,4 +107,20 @@ TEST(RemoveLongPathPrefix, TheUsualFormOfAFinalPath)
     EXPECT_EQ(removed(L"\\\\server\\share"), L"\\\\server\\share");
 }
 
+TEST(SettingValues, TheReportsNoteKeepsEveryCharacterInAsciiAndComesBackWhole)
+{
+    char stored[kReportNoteSettingSize];
+    encodeReportNote(stored, L"Zo\u00eb M\u00fcller \u6771\u4eac, C:\\tickets #4711\tok");
+    EXPECT_STREQ(stored, "Zo\\u00eb M\\u00fcller \\u6771\\u4eac, C:\\\\tickets #4711ok") << "the tab dropped";
+    wchar_t note[kReportNoteSize];
+    decodeReportNote(note, stored);
+    EXPECT_STREQ(note, L"Zo\u00eb M\u00fcller \u6771\u4eac, C:\\tickets #4711ok");
+    decodeReportNote(note, "a \\u12 b \\x \\");
+    EXPECT_STREQ(note, L"a \\u12 b \\x \\") << "a broken escape is read as it stands";
+    std::wstring longest(400, L'\u00e9');
+    encodeReportNote(stored, longest.c_str());
+    decodeReportNote(note, stored);
+    EXPECT_EQ(std::wstring(note), std::wstring(kReportNoteSize - 1, L'\u00e9')) << "160 characters at most";
+}
+
 } // namespace

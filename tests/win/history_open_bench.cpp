@@ -2,14 +2,21 @@
 // (about 20,000), one every half hour up to now, read, reckoned into days and
 // drawn. Prints "rows=N bytes=N", then "full MS" for each opening, then
 // "empty MS" for as many on a log of its header alone: the window's own cost.
-// Usage: history_open_bench [TIMES=20]
+// With "report": "report MS" for each report of the 30 days to today, from
+// the log read to the page written to a file.
+// Usage: history_open_bench [TIMES=20] [report]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "history/connection_log.h"
+#include "history/history_report.h"
 #include "history/history_text.h"
 #include "history/local_time.h"
+#include "history/quality.h"
+#include "probe/probe_hosts.h"
 #include "tray/history_window.h"
+#include "tray/report_file.h"
 #include "win_test_support.h"
 
 namespace {
@@ -33,6 +40,53 @@ std::string fullLog(int64_t now, int& rows)
     return log;
 }
 
+// The report as Save Report makes it, the dialog left out.
+void writeMonthsReport(const std::string& folder)
+{
+    DWORD length = 0;
+    char* text = readWholeLog(length);
+    std::size_t lines = 1, skipped = 0;
+    for (DWORD i = 0; i < length; ++i)
+        lines += text[i] == '\n';
+    LogRow* rows = new LogRow[lines];
+    Period* periods = new Period[lines];
+    const int64_t now = unixSecondsOf(utcNow());
+    const std::size_t count =
+        periodsOfRows(rows, readLogRows(text, length, rows, lines, skipped), now, periods, lines);
+    DWORD qualityLength = 0;
+    char* quality = readWholeQualityRecord(qualityLength);
+    std::size_t hourRows = 1;
+    for (DWORD i = 0; i < qualityLength; ++i)
+        hourRows += quality[i] == '\n';
+    QualityRow* hours = new QualityRow[hourRows];
+    hourRows = readQualityRows(quality, qualityLength, hours, hourRows, skipped);
+    static DayLayout days[30];
+    const HistoryRecords records = {periods, count, hours, hourRows};
+    layOutDays(kUserClock, calendarDaysAfter(today(), -29), 30, records, days);
+    const HistoryFacts facts = {"bench", kProbeHosts, kProbeHostCount, 60, days, 30, records, now, &kUserClock};
+    const std::wstring path(folder.begin(), folder.end());
+    writeReportFile((path + L"\\report.html").c_str(), facts, L"a note");
+    delete[] rows;
+    delete[] periods;
+    delete[] hours;
+    HeapFree(GetProcessHeap(), 0, text);
+    HeapFree(GetProcessHeap(), 0, quality);
+}
+
+// An hour's row for each hour of the last 60 days, a poor one every sixth.
+std::string qualityRecord(int64_t now)
+{
+    std::string record = kQualityHeader;
+    for (int64_t hour = now - now % 3600 - 60 * 86400; hour < now; hour += 3600) {
+        char row[kQualityRowSize];
+        const bool poor = hour / 3600 % 6 == 0;
+        const QualityFigures figures = {240, poor ? 216u : 240u, poor ? 100 : 0, poor ? 150 : 40, 60, 80};
+        formatQualityRow(row, kUserClock.localTimeOf(hour, nullptr), figures);
+        record += row;
+    }
+    return record;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,9 +97,20 @@ int main(int argc, char** argv)
     int rows = 0;
     const std::string log = fullLog(unixSecondsOf(utcNow()), rows);
     writeWholeFile(folder + "\\connection-log.csv", log);
+    writeWholeFile(folder + "\\connection-quality.csv", qualityRecord(unixSecondsOf(utcNow())));
     std::printf("rows=%d bytes=%u\n", rows, static_cast<unsigned>(log.size()));
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
+    if (argc > 2 && std::string(argv[2]) == "report") {
+        for (int i = 0; i < times; ++i) {
+            QueryPerformanceCounter(&start);
+            writeMonthsReport(folder);
+            QueryPerformanceCounter(&end);
+            std::printf("report %.2f\n", 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+        }
+        removeScratchFolder(folder);
+        return 0;
+    }
     for (const char* kind : {"full", "empty"}) {
         if (kind[0] == 'e')
             writeWholeFile(folder + "\\connection-log.csv", kLogHeader);

@@ -130,12 +130,15 @@ TEST_F(HistoryWindowTest, OpensFromTheMenuAndCopiesTheWeekWithItsHeader)
     std::string expected = std::string("Lintora ") + LINTORA_VERSION_TEXT + ": connection history\r\nProbes " +
                            kProbeHosts[0] + ", " + kProbeHosts[1] + ", " + kProbeHosts[2] +
                            " every 60 s while connected, every 5 s while broken\r\n";
+    const std::string none = "  beyond the router: outages 0  down 0:00:00  round trip -  lost -\r\n";
     for (int day = -6; day <= -3; ++day)
-        expected += date(day) + "  uptime -  outages 0  down 0:00:00  longest 0:00:00\r\n";
-    expected += date(-2) + "  uptime 96.4 %  outages 1  down 0:30:00  longest 0:30:00\r\n";
-    expected += date(-1) + "  uptime 100.0 %  outages 0  down 0:00:00  longest 0:00:00\r\n";
-    expected += date(0) + "  uptime -  outages 0  down 0:00:00  longest 0:00:00\r\n";
-    expected += "Week  uptime 98.0 %  outages 1  down 0:30:00  longest 0:30:00\r\n";
+        expected += date(day) + "  uptime -  outages 0  down 0:00:00  longest 0:00:00" + none;
+    expected += date(-2) + "  uptime 96.4 %  outages 1  down 0:30:00  longest 0:30:00" + none;
+    expected += date(-1) + "  uptime 100.0 %  outages 0  down 0:00:00  longest 0:00:00" + none;
+    expected += date(0) + "  uptime -  outages 0  down 0:00:00  longest 0:00:00" + none;
+    expected += "Week  uptime 98.0 %  outages 1  down 0:30:00  longest 0:30:00" + none;
+    expected += "Outages\r\n" + date(-2) + " 10:30:00  " + date(-2) + " 11:00:00  0:30:00  this side  "
+                "The router does not answer\r\n";
     EXPECT_EQ(clipboard(), expected);
 
     // The pointer over the outage tells its period.
@@ -157,7 +160,7 @@ TEST_F(HistoryWindowTest, OpensFromTheMenuAndCopiesTheWeekWithItsHeader)
             SendMessageW(tooltip, TTM_GETTEXTW, 160, reinterpret_cast<LPARAM>(&tool));
             told = text;
         }
-    EXPECT_NE(told.find(L"\nBroken: The router does not answer"), std::wstring::npos);
+    EXPECT_NE(told.find(L"\nBroken: The router does not answer (this side)"), std::wstring::npos);
     EXPECT_NE(told.find(L"10:30"), std::wstring::npos) << "from";
     EXPECT_NE(told.find(L"11:00"), std::wstring::npos) << "to";
 
