@@ -100,3 +100,10 @@ bool appendDecimal(char* buffer, std::size_t size, long value)
         *--p = '-';
     return appendText(buffer, size, p);
 }
+
+bool appendTwoDigits(char* buffer, std::size_t size, long value)
+{
+    if (value >= 0 && value < 10 && !appendText(buffer, size, "0"))
+        return false;
+    return appendDecimal(buffer, size, value);
+}

@@ -13,8 +13,9 @@ bool copyText(char* buffer, std::size_t size, const char* text);
 bool appendText(char* buffer, std::size_t size, const char* text);
 bool copyText(wchar_t* buffer, std::size_t size, const wchar_t* text);
 bool appendText(wchar_t* buffer, std::size_t size, const wchar_t* text);
-// A number as "%d" writes it.
+// A number as "%d" writes it; and as "%02d" does (dates and times).
 bool appendDecimal(char* buffer, std::size_t size, long value);
+bool appendTwoDigits(char* buffer, std::size_t size, long value);
 
 // Wide text to single-byte text and back for values that are plain ASCII
 // (numbers, "yes"); any other character becomes '?'.
@@ -30,6 +31,10 @@ template <typename Char, std::size_t N> bool appendText(Char (&buffer)[N], const
     return appendText(buffer, N, text);
 }
 template <std::size_t N> bool appendDecimal(char (&buffer)[N], long value) { return appendDecimal(buffer, N, value); }
+template <std::size_t N> bool appendTwoDigits(char (&buffer)[N], long value)
+{
+    return appendTwoDigits(buffer, N, value);
+}
 template <std::size_t N> bool narrowAsciiText(char (&buffer)[N], const wchar_t* text)
 {
     return narrowAsciiText(buffer, N, text);

@@ -147,20 +147,7 @@ bool parseLogRow(const char* line, std::size_t length, LogRow& row)
 
 std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std::size_t room, std::size_t& skipped)
 {
-    std::size_t count = 0;
-    for (std::size_t start = 0, end; start < length; start = end + 1) {
-        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
-        end = newline != nullptr ? static_cast<std::size_t>(newline - text) : length;
-        const std::size_t lineLength = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
-        const char* line = text + start;
-        if (lineLength == 0 || isLogHeader(line, lineLength))
-            continue;
-        if (count < room && parseLogRow(line, lineLength, rows[count]))
-            ++count;
-        else
-            ++skipped;
-    }
-    return count;
+    return readRecordRows(text, length, isLogHeader, parseLogRow, rows, room, skipped);
 }
 
 std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Period* periods, std::size_t room)
@@ -182,6 +169,16 @@ std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Pe
     }
     return made;
 }
+
+const LegendEntry kStripLegend[kLegendEntries] = {
+    {StripShade::Up, "up", "connected"},
+    {StripShade::Poor, "poor hour", "connected, a poor hour (slow, or losing replies)"},
+    {StripShade::DownFar, "down past this PC",
+     "broken past this computer (router, provider, internet, names, the proxy's way out)"},
+    {StripShade::DownNear, "down at this PC", "broken near it (no network, a sign-in page)"},
+    {StripShade::Down, "down", "broken, cause not logged"},
+    {StripShade::NotWatched, "not watched", "not watched"},
+};
 
 StripShade stripShade(const Period& period)
 {

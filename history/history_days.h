@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/link_state.h"
 
@@ -32,9 +33,31 @@ struct Period {
     BreakCause cause;
 };
 
-// Reads a log's text, lines ended by LF or CR LF, into rows in file order,
-// at most `room`. Lintora's own header lines are passed over; every other
-// line it did not write is skipped and counted in `skipped`.
+// Reads a record's text, lines ended by LF or CR LF, into rows in file
+// order, at most `room`: empty lines and those `isHeader` knows are passed
+// over, and every line `parse` refuses is skipped and counted in `skipped`.
+template <typename Row>
+std::size_t readRecordRows(const char* text, std::size_t length, bool (*isHeader)(const char*, std::size_t),
+                           bool (*parse)(const char*, std::size_t, Row&), Row* rows, std::size_t room,
+                           std::size_t& skipped)
+{
+    std::size_t count = 0;
+    for (std::size_t start = 0, end; start < length; start = end + 1) {
+        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
+        end = newline != nullptr ? static_cast<std::size_t>(newline - text) : length;
+        const std::size_t lineLength = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
+        const char* line = text + start;
+        if (lineLength == 0 || isHeader(line, lineLength))
+            continue;
+        if (count < room && parse(line, lineLength, rows[count]))
+            ++count;
+        else
+            ++skipped;
+    }
+    return count;
+}
+
+// The log's rows; Lintora's own header lines are passed over.
 std::size_t readLogRows(const char* text, std::size_t length, LogRow* rows, std::size_t room, std::size_t& skipped);
 
 // The periods of rows in file order, each until the next row: where the
@@ -51,6 +74,16 @@ std::size_t periodsOfRows(const LogRow* rows, std::size_t count, int64_t now, Pe
 // side a provider is told.
 enum class StripShade { Up, Down, DownFar, DownNear, NotWatched, Poor };  // Poor: up, in a poor hour
 StripShade stripShade(const Period& period);
+
+// The strips' legend, in its order: the window's short label of each shade,
+// and the report's that explains it.
+struct LegendEntry {
+    StripShade shade;
+    const char* label;
+    const char* explained;
+};
+enum : int { kLegendEntries = 6 };
+extern const LegendEntry kStripLegend[kLegendEntries];
 
 // The period in force at a moment, or null where the log says nothing of it
 // (before its first row, from `now` on).

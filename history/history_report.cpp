@@ -26,13 +26,6 @@ void writeDuration(const TextWriter& writer, int64_t seconds)
     write(writer, text);
 }
 
-void appendTwoDigits(char (&text)[32], int value)
-{
-    if (value < 10)
-        appendText(text, "0");
-    appendDecimal(text, value);
-}
-
 // "2026-12-07 16:05:09", local time.
 void formatLocalMoment(char (&text)[32], const LocalClock& clock, int64_t moment)
 {
@@ -256,6 +249,20 @@ void writeCell(const TextWriter& writer, const char* text)
     write(writer, "</td>");
 }
 
+void writeNumberCell(const TextWriter& writer, long number)
+{
+    write(writer, "<td>");
+    writeNumber(writer, number);
+    write(writer, "</td>");
+}
+
+void writeDurationCell(const TextWriter& writer, int64_t seconds)
+{
+    write(writer, "<td>");
+    writeDuration(writer, seconds);
+    write(writer, "</td>");
+}
+
 // "12.5 h" of watched time, to a tenth of an hour.
 void writeHours(const TextWriter& writer, int64_t seconds)
 {
@@ -320,23 +327,12 @@ void writeStrip(const TextWriter& writer, const HistoryFacts& facts, const DayLa
 
 void writeLegend(const TextWriter& writer)
 {
-    static const struct {
-        StripShade shade;
-        const char* label;
-    } kLegend[] = {
-        {StripShade::Up, "connected"},
-        {StripShade::Poor, "connected, a poor hour (slow, or losing replies)"},
-        {StripShade::DownFar, "broken past this computer (router, provider, internet, names, the proxy's way out)"},
-        {StripShade::DownNear, "broken near it (no network, a sign-in page)"},
-        {StripShade::Down, "broken, cause not logged"},
-        {StripShade::NotWatched, "not watched"},
-    };
     write(writer, "<p class=\"legend\">");
-    for (const auto& entry : kLegend) {
+    for (const LegendEntry& entry : kStripLegend) {
         write(writer, "<span><i style=\"background:");
         write(writer, shadeColour(entry.shade));
         write(writer, "\"></i>");
-        write(writer, entry.label);
+        write(writer, entry.explained);
         write(writer, "</span> ");
     }
     write(writer, "Marks at 6, 12 and 18 o'clock.</p>\n");
@@ -350,18 +346,11 @@ void writeFiguresRow(const TextWriter& writer, const char* label, const DayFigur
     char text[24];
     formatUptime(text, sizeof text, figures);
     writeCell(writer, text);
-    copyText(text, "");
-    appendDecimal(text, figures.outages);
-    writeCell(writer, text);
-    formatDuration(text, sizeof text, figures.down);
-    writeCell(writer, text);
-    formatDuration(text, sizeof text, figures.longest);
-    writeCell(writer, text);
-    copyText(text, "");
-    appendDecimal(text, figures.outagesBeyond);
-    writeCell(writer, text);
-    formatDuration(text, sizeof text, figures.downBeyond);
-    writeCell(writer, text);
+    writeNumberCell(writer, figures.outages);
+    writeDurationCell(writer, figures.down);
+    writeDurationCell(writer, figures.longest);
+    writeNumberCell(writer, figures.outagesBeyond);
+    writeDurationCell(writer, figures.downBeyond);
     formatRoundTrip(text, sizeof text, quality.medianMs);
     writeCell(writer, text);
     formatLoss(text, sizeof text, quality.lostTenths);

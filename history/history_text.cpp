@@ -10,24 +10,28 @@ const char kThreeColumnLogHeader[] = "time,state,seconds_in_previous_state\r\n";
 
 namespace {
 
-void appendTwoDigits(char (&row)[kLogRowSize], int value)
+// The separator, then two digits.
+void appendField(char* text, std::size_t size, const char* before, int value)
 {
-    if (value >= 0 && value < 10)
-        appendText(row, "0");
-    appendDecimal(row, value);
-}
-
-// "+01:00", "-05:30", "+00:00".
-void appendUtcOffset(char (&row)[kLogRowSize], int minutes)
-{
-    appendText(row, minutes < 0 ? "-" : "+");
-    const int magnitude = minutes < 0 ? -minutes : minutes;
-    appendTwoDigits(row, magnitude / 60);
-    appendText(row, ":");
-    appendTwoDigits(row, magnitude % 60);
+    appendText(text, size, before);
+    appendTwoDigits(text, size, value);
 }
 
 } // namespace
+
+void appendLogMoment(char* text, std::size_t size, const LocalTime& time)
+{
+    appendDecimal(text, size, time.year);
+    appendField(text, size, "-", time.month);
+    appendField(text, size, "-", time.day);
+    appendField(text, size, "T", time.hour);
+    appendField(text, size, ":", time.minute);
+    appendField(text, size, ":", time.second);
+    // "+01:00", "-05:30", "+00:00".
+    const int offset = time.utcOffsetMinutes < 0 ? -time.utcOffsetMinutes : time.utcOffsetMinutes;
+    appendField(text, size, time.utcOffsetMinutes < 0 ? "-" : "+", offset / 60);
+    appendField(text, size, ":", offset % 60);
+}
 
 namespace {
 
@@ -35,18 +39,7 @@ void formatRow(char (&row)[kLogRowSize], const LocalTime& time, const char* stat
                const char* cause)
 {
     row[0] = '\0';
-    appendDecimal(row, time.year);
-    appendText(row, "-");
-    appendTwoDigits(row, time.month);
-    appendText(row, "-");
-    appendTwoDigits(row, time.day);
-    appendText(row, "T");
-    appendTwoDigits(row, time.hour);
-    appendText(row, ":");
-    appendTwoDigits(row, time.minute);
-    appendText(row, ":");
-    appendTwoDigits(row, time.second);
-    appendUtcOffset(row, time.utcOffsetMinutes);
+    appendLogMoment(row, sizeof row, time);
     appendText(row, ",");
     appendText(row, state);
     appendText(row, ",");

@@ -33,6 +33,10 @@ uint64_t millisecondsBetween(uint64_t earlier, uint64_t later, bool count32);
 extern const char kLogHeader[];
 extern const char kThreeColumnLogHeader[];
 
+// Appends "2026-12-07T16:05:09+01:00": the moment as the log and the quality
+// record write it.
+void appendLogMoment(char* text, std::size_t size, const LocalTime& time);
+
 // "2026-12-07T16:05:09+01:00,Broken,3600,router" and CR LF; the seconds are
 // empty for kNoPreviousState, the cause for NoCause.
 void formatLogRow(char (&row)[kLogRowSize], const LocalTime& time, LinkState state, long long secondsInPrevious,

@@ -43,17 +43,6 @@ int weekdayOf(const CalendarDay& day)
     return static_cast<int>(shifted < 0 ? shifted + 7 : shifted);
 }
 
-namespace {
-
-void appendTwoDigits(char (&text)[16], int value)
-{
-    if (value < 10)
-        appendText(text, "0");
-    appendDecimal(text, value);
-}
-
-} // namespace
-
 void formatIsoDate(char (&text)[16], const CalendarDay& day)
 {
     copyText(text, "");

@@ -86,13 +86,6 @@ QualityFigures qualityOf(const QualityHour& hour)
 
 namespace {
 
-void appendTwoDigits(char (&row)[kQualityRowSize], int value)
-{
-    if (value < 10)
-        appendText(row, "0");
-    appendDecimal(row, value);
-}
-
 void appendOptional(char (&row)[kQualityRowSize], int value)
 {
     appendText(row, ",");
@@ -111,20 +104,10 @@ void appendTenths(char* text, std::size_t size, int tenths)
 
 void formatQualityRow(char (&row)[kQualityRowSize], const LocalTime& hour, const QualityFigures& figures)
 {
+    LocalTime start = hour;
+    start.minute = start.second = 0;
     copyText(row, "");
-    appendDecimal(row, hour.year);
-    appendText(row, "-");
-    appendTwoDigits(row, hour.month);
-    appendText(row, "-");
-    appendTwoDigits(row, hour.day);
-    appendText(row, "T");
-    appendTwoDigits(row, hour.hour);
-    appendText(row, ":00:00");
-    const int offset = hour.utcOffsetMinutes < 0 ? -hour.utcOffsetMinutes : hour.utcOffsetMinutes;
-    appendText(row, hour.utcOffsetMinutes < 0 ? "-" : "+");
-    appendTwoDigits(row, offset / 60);
-    appendText(row, ":");
-    appendTwoDigits(row, offset % 60);
+    appendLogMoment(row, sizeof row, start);
     appendOptional(row, static_cast<int>(figures.requests));
     appendOptional(row, static_cast<int>(figures.answered));
     appendText(row, ",");
@@ -187,24 +170,19 @@ bool parseQualityRow(const char* line, std::size_t length, QualityRow& row)
            (answered == 0 || f.medianMs >= 0) && (requests > 0 || f.medianMs >= 0);
 }
 
+namespace {
+
+bool isQualityHeader(const char* line, std::size_t length)
+{
+    return length + 2 == std::strlen(kQualityHeader) && std::memcmp(line, kQualityHeader, length) == 0;
+}
+
+} // namespace
+
 std::size_t readQualityRows(const char* text, std::size_t length, QualityRow* rows, std::size_t room,
                             std::size_t& skipped)
 {
-    const std::size_t headerLength = std::strlen(kQualityHeader) - 2;
-    std::size_t count = 0;
-    for (std::size_t start = 0, end; start < length; start = end + 1) {
-        const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
-        end = newline != nullptr ? static_cast<std::size_t>(newline - text) : length;
-        const std::size_t lineLength = end > start && text[end - 1] == '\r' ? end - start - 1 : end - start;
-        const char* line = text + start;
-        if (lineLength == 0 || (lineLength == headerLength && std::memcmp(line, kQualityHeader, headerLength) == 0))
-            continue;
-        if (count < room && parseQualityRow(line, lineLength, rows[count]))
-            ++count;
-        else
-            ++skipped;
-    }
-    return count;
+    return readRecordRows(text, length, isQualityHeader, parseQualityRow, rows, room, skipped);
 }
 
 bool isPoorHour(const QualityFigures& figures, int baselineMs)

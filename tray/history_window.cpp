@@ -494,19 +494,8 @@ void drawFigures(HDC dc, int row, const wchar_t* label, const DayFigures& figure
 // What each colour of the strips stands for.
 void drawLegend(HDC dc)
 {
-    static const struct {
-        StripShade shade;
-        const char* label;
-    } kLegend[] = {
-        {StripShade::Up, "up"},
-        {StripShade::Poor, "poor hour"},
-        {StripShade::DownFar, "down past this PC"},
-        {StripShade::DownNear, "down at this PC"},
-        {StripShade::Down, "down"},
-        {StripShade::NotWatched, "not watched"},
-    };
     int left = kMargin;
-    for (const auto& entry : kLegend) {
+    for (const LegendEntry& entry : kStripLegend) {
         const int top = kLegendTop + (kLegendHeight - kLegendBox) / 2;
         RECT box = {scaled(left), scaled(top), scaled(left + kLegendBox), scaled(top + kLegendBox)};
         RECT frame = box;
