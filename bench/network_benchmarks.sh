@@ -383,13 +383,7 @@ quiet)
         "$(gateway_echoes)" >>"$TSV"
     ;;
 proxy)
-    UPLINK=198.51.100.80
-    echo open >"$E2E_WORK/mode"
-    ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
-    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
-    far_names "www.msftconnecttest.com=$UPLINK"
-    start_tinyproxy "$E2E_FAR_NS" 192.0.2.254 3128
-    set_user_proxy 192.0.2.254:3128
+    proxy_office
     upstream lost
     start_measured ""
     cut() { ip -n "$E2E_FAR_NS" addr del "$UPLINK/32" dev lo; }

@@ -366,7 +366,7 @@ const char kStyle[] =
     "border-bottom:1px solid #ddd;vertical-align:middle}\n"
     "th{font-weight:600;border-bottom:1px solid #888}th:first-child,td:first-child{text-align:left;"
     "white-space:nowrap}\n"
-    "td.text,th.text{text-align:left}\n"
+    "td{white-space:nowrap}td.text,th.text{text-align:left}td.text{white-space:normal}\n"
     ".strips td:last-child{width:70%}.strip{display:block;width:100%;height:1em}\n"
     ".legend span{margin-right:.8em;white-space:nowrap}.legend i{display:inline-block;width:.9em;height:.9em;"
     "vertical-align:-.1em;margin-right:.3em;border:1px solid #888}\n"

@@ -49,13 +49,13 @@ choose_program_under_test() {
     export LINTORA_TREE LINTORA_WINE
 }
 
-# start_xvfb: a private X display in the background; sets DISPLAY and XVFB_PID.
-# The server picks a free display number itself, so that displays started
-# side by side never share one.
+# start_xvfb [WIDTHxHEIGHT]: a private X display in the background (1024x768
+# unless told); sets DISPLAY and XVFB_PID. The server picks a free display
+# number itself, so that displays started side by side never share one.
 start_xvfb() {
     local number_file n
     number_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 50); do [ -s "$number_file" ] && break; sleep 0.1; done
     n=$(cat "$number_file")

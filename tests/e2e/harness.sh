@@ -299,6 +299,20 @@ start_tinyproxy() {
     TINYPROXY_PID=$LAST_PID
     wait_until 10 ip netns exec "$namespace" bash -c "echo >/dev/tcp/$address/$port" 2>/dev/null
 }
+# proxy_office: an office where the user's proxy goes out: the web's test
+# page served at UPLINK (198.51.100.80) past the router, as $E2E_WORK/mode
+# says ("open"), its name answered there, and tinyproxy at 192.0.2.254:3128
+# on the router's side as the user's proxy. Losing UPLINK cuts the proxy's
+# own way out.
+proxy_office() {
+    UPLINK=198.51.100.80
+    echo open >"$E2E_WORK/mode"
+    ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
+    start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
+    far_names "www.msftconnecttest.com=$UPLINK"
+    start_tinyproxy "$E2E_FAR_NS" 192.0.2.254 3128
+    set_user_proxy 192.0.2.254:3128
+}
 proxy_requests() { grep -c 'Request (file descriptor' "$E2E_WORK/tinyproxy-$1.log" 2>/dev/null || true; }
 stop_tinyproxy() { kill "$TINYPROXY_PID" 2>/dev/null; wait "$TINYPROXY_PID" 2>/dev/null || true; }
 
@@ -307,13 +321,15 @@ in_ns() { ip netns exec "$E2E_NS" "$@"; }
 
 loopback() { in_ns ip link set lo "$1"; }
 
-# e2e_start_display: an Xvfb display of the test's own, and a Wine desktop
-# that every Wine program of the prefix opens its windows in.
+# e2e_start_display [WIDTHxHEIGHT]: an Xvfb display of the test's own, and a
+# Wine desktop of that size (1024x768 unless told) that every Wine program of
+# the prefix opens its windows in.
 e2e_start_display() {
-    start_xvfb
+    local size=${1:-1024x768}
+    start_xvfb "$size"
     E2E_XVFB_PID=$XVFB_PID
     in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-    in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+    in_ns "$LINTORA_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
 }
 
 # start_bg COMMAND...: a background process of the test, stopped at the end.

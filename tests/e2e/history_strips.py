@@ -7,6 +7,10 @@
       Names: up (the green), down (the red), far (the darker red), near (the
       lighter red), grey (not watched), poor (the amber of a poor hour). X Y W
       H: the window's rectangle.
+  history_strips.py SHOT.png X Y W H --where NAME
+      prints "X Y", on the screen, of the middle of the first run of that
+      colour, in the first strip that has one (where the pointer shows its
+      tip).
 """
 import subprocess
 import sys
@@ -66,11 +70,24 @@ def runs(row, left, right):
     return out
 
 
-def main(path, x, y, w, h):
+def main(path, x, y, w, h, where=None):
     rows = rows_of(path, x, y, w, h)
-    for line, left, right in strips(rows, FRAME):
-        print(" ".join(runs(rows[line], left, right)))
+    found = strips(rows, FRAME)
+    if where is None:
+        for line, left, right in found:
+            print(" ".join(runs(rows[line], left, right)))
+        return
+    for line, left, right in found:
+        columns = [c for c in range(left, right) if COLOURS.get(rows[line][c]) == where]
+        if columns:
+            break
+    else:
+        sys.exit(1)
+    run_end = columns[0]
+    while run_end + 1 in columns:
+        run_end += 1
+    print(x + (columns[0] + run_end) // 2, y + line)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], *map(int, sys.argv[2:6]))
+    main(sys.argv[1], *map(int, sys.argv[2:6]), *(sys.argv[7:8] if sys.argv[6:7] == ["--where"] else []))

@@ -11,13 +11,7 @@ e2e_init proxy-return
 e2e_far_network
 e2e_start_display
 install_lintora $'[config]\nuse_dialog_message=yes\nmessage_hide_time=0'
-UPLINK=198.51.100.80
-echo open >"$E2E_WORK/mode"
-ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
-start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
-far_names "www.msftconnecttest.com=$UPLINK"
-start_tinyproxy "$E2E_FAR_NS" 192.0.2.254 3128
-set_user_proxy 192.0.2.254:3128
+proxy_office
 start_bg in_far python3 "$E2E_DIR/icmp_tool.py" capture "$E2E_WORK/far-icmp.log"
 # echo requests to the probe hosts (203.0.113.x: cb0071..)
 host_echoes() { awk 'substr($0, 33, 6) == "cb0071" && substr($0, 41, 2) == "08"' "$E2E_WORK/far-icmp.log" | wc -l; }

@@ -19,13 +19,7 @@ e2e_init proxy
 e2e_far_network
 e2e_start_display
 install_lintora $'[config]\nping_time_interval=5\nuse_dialog_message=yes\nmessage_hide_time=0'
-UPLINK=198.51.100.80
-echo open >"$E2E_WORK/mode"
-ip -n "$E2E_FAR_NS" addr add "$UPLINK/32" dev lo
-start_bg in_far python3 "$E2E_DIR/tcp_tool.py" web "$E2E_WORK/mode" "$E2E_WORK/web.log"
-far_names "www.msftconnecttest.com=$UPLINK"
-start_tinyproxy "$E2E_FAR_NS" 192.0.2.254 3128
-set_user_proxy 192.0.2.254:3128
+proxy_office
 
 status_text() { peek status | sed -n 's/.* text=//p'; }
 first_row() { wait_until 40 bash -c 2>/dev/null '[ "$(tr -d "\r" <"$1" 2>/dev/null | wc -l)" -ge 2 ]' _ "$APP_DIR/connection-log.csv"; }

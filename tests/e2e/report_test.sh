@@ -73,7 +73,27 @@ done <"$E2E_WORK/seeded"
 expect_eq "every outage of the month, with its side" "$(wc -l <"$E2E_WORK/seeded")" "$rows_ok"
 check "nothing from outside the page" bash -c '! grep -Eq "<script|https?://" "$1"' _ "$report"
 check "its note, the days and the hour profile" grep -q "Down time beyond the router by hour of the day" "$report"
-[ -n "${LINTORA_SHOTS:-}" ] && cp "$report" "$LINTORA_SHOTS/report-sample.html"
+# For the README: the page as a headless browser shows it where one is
+# installed; else the day strips, drawn by ImageMagick from the page's SVG.
+render_report() {
+    local browser shot=$LINTORA_SHOTS/report.png
+    browser=$(command -v chromium || command -v chromium-browser || true)
+    if [ -n "$browser" ]; then
+        timeout 120 "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=820,1400 \
+            --screenshot="$shot" "file://$1" >/dev/null 2>&1
+    else
+        python3 - "$1" >"$E2E_WORK/strips.svg" <<'PY'
+import re, sys
+days = re.findall(r'<svg class="strip".*?</svg>', open(sys.argv[1], encoding="utf-8").read(), re.S)
+print(f'<svg xmlns="http://www.w3.org/2000/svg" width="800" height="{len(days) * 16}">')
+for n, day in enumerate(days):
+    print(day.replace('<svg ', f'<svg x="0" y="{n * 16}" width="800" height="10" ', 1))
+print("</svg>")
+PY
+        convert "$E2E_WORK/strips.svg" "$shot"
+    fi
+}
+[ -z "${LINTORA_SHOTS:-}" ] || render_report "$report"
 
 chattr +i "$E2E_WORK/locked"
 check "a folder that cannot be written: the dialog" save_as "$E2E_WORK/locked/month.html"
