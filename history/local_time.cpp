@@ -90,18 +90,28 @@ SYSTEMTIME localTimeOfSeconds(int64_t seconds)
     return local;
 }
 
+namespace {
+
+// A local time of the user's zone, as Unix seconds.
+int64_t secondsOfLocalTime(const SYSTEMTIME& local)
+{
+    SYSTEMTIME universal;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal))
+        universal = local;
+    FILETIME file;
+    SystemTimeToFileTime(&universal, &file);
+    return unixSecondsOf(static_cast<ULONGLONG>(asUnits(file)));
+}
+
+} // namespace
+
 int64_t localMidnight(const SYSTEMTIME& date)
 {
     SYSTEMTIME midnight = {};
     midnight.wYear = date.wYear;
     midnight.wMonth = date.wMonth;
     midnight.wDay = date.wDay;
-    SYSTEMTIME universal;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &midnight, &universal))
-        universal = midnight;
-    FILETIME file;
-    SystemTimeToFileTime(&universal, &file);
-    return unixSecondsOf(static_cast<ULONGLONG>(asUnits(file)));
+    return secondsOfLocalTime(midnight);
 }
 
 SYSTEMTIME daysAfter(const SYSTEMTIME& date, int days)
@@ -148,12 +158,7 @@ int64_t userHourBegins(const CalendarDay& day, int hour, void*)
         return userHourBegins(calendarDaysAfter(day, hour / 24), hour % 24, nullptr);
     SYSTEMTIME local = systemTimeOf(day);
     local.wHour = static_cast<WORD>(hour);
-    SYSTEMTIME universal;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal))
-        universal = local;
-    FILETIME file;
-    SystemTimeToFileTime(&universal, &file);
-    return unixSecondsOf(static_cast<ULONGLONG>(asUnits(file)));
+    return secondsOfLocalTime(local);
 }
 
 LocalTime userLocalTimeOf(int64_t moment, void*)
