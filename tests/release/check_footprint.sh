@@ -47,7 +47,9 @@ characteristics=$((0x$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")))
 check "random load address (dynamic base)" [ $((characteristics & 0x40)) -ne 0 ]
 check "data never executable (NX compatible)" [ $((characteristics & 0x100)) -ne 0 ]
 check "relocations kept" grep -Eq '^\s*[0-9]+ \.reloc ' <<<"$($objdump -h "$exe")"
-check "read-only data in a section of its own" grep -Eq '^\s*[0-9]+ \.rdata ' <<<"$($objdump -h "$exe")"
+# The line after a section's name holds its flags.
+check "read-only data in a section of its own, read-only" \
+    bash -c 'grep -EA1 "^\s*[0-9]+ \.rdata " | grep -q READONLY' <<<"$($objdump -h "$exe")"
 if [ "$arch" = amd64 ]; then
     check "high-entropy addresses" [ $((characteristics & 0x20)) -ne 0 ]
 fi
