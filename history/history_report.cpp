@@ -360,7 +360,7 @@ void writeFiguresRow(const TextWriter& writer, const char* label, const DayFigur
 
 const char kStyle[] =
     "<style>\n"
-    "body{font:10.5pt/1.4 sans-serif;color:#222;max-width:48em;margin:0 auto;padding:1em}\n"
+    "body{font:10.5pt/1.4 sans-serif;color:#222;max-width:52em;margin:0 auto;padding:1em}\n"
     "h1{font-size:1.5em;margin:.2em 0}h2{font-size:1.15em;margin:1.2em 0 .4em}\n"
     "table{border-collapse:collapse;width:100%}th,td{padding:.15em .35em;text-align:right;"
     "border-bottom:1px solid #ddd;vertical-align:middle}\n"
@@ -368,12 +368,16 @@ const char kStyle[] =
     "white-space:nowrap}\n"
     "td{white-space:nowrap}td.text,th.text{text-align:left}td.text{white-space:normal}\n"
     ".strips td:last-child{width:70%}.strip{display:block;width:100%;height:1em}\n"
-    ".legend span{margin-right:.8em;white-space:nowrap}.legend i{display:inline-block;width:.9em;height:.9em;"
+    ".legend span{display:inline-block;max-width:100%;margin-right:.8em}.legend i{display:inline-block;width:.9em;height:.9em;"
     "vertical-align:-.1em;margin-right:.3em;border:1px solid #888}\n"
     ".note{border:1px solid #888;padding:.4em .6em}\n"
     ".hours svg{display:block;width:100%;height:9em}\n"
+    // Ten columns of figures: smaller on a narrow window (or at 200 % zoom), and
+    // where even that is too wide they scroll on their own, not the page.
+    ".wide{overflow-x:auto}\n"
+    "@media (max-width:50em){table{font-size:.85em}th,td{padding:.15em .2em}}\n"
     "@page{size:portrait;margin:14mm}\n"
-    "@media print{body{max-width:none;padding:0}tr,svg{break-inside:avoid}h2{break-after:avoid}}\n"
+    "@media print{body{max-width:none;padding:0;font-size:9pt}.wide{overflow:visible}tr,svg{break-inside:avoid}h2{break-after:avoid}}\n"
     "</style>\n";
 
 void writeHead(const TextWriter& writer, const HistoryFacts& facts)
@@ -440,7 +444,7 @@ void writeStrips(const TextWriter& writer, const HistoryFacts& facts)
 void writeFigures(const TextWriter& writer, const HistoryFacts& facts)
 {
     write(writer, "<h2>Figures</h2>\n<p>Hours watched count only the time Lintora ran: time not watched is "
-                  "neither up nor down.</p>\n<table>\n<tr><th>Day</th><th>Watched</th><th>Uptime</th>"
+                  "neither up nor down.</p>\n<div class=\"wide\"><table>\n<tr><th>Day</th><th>Watched</th><th>Uptime</th>"
                   "<th>Outages</th><th>Down</th><th>Longest</th><th>Outages beyond the router</th>"
                   "<th>Down beyond the router</th><th>Round trip</th><th>Lost</th></tr>\n");
     for (int i = 0; i < facts.dayCount; ++i) {
@@ -449,7 +453,7 @@ void writeFigures(const TextWriter& writer, const HistoryFacts& facts)
         writeFiguresRow(writer, date, facts.days[i].figures, facts.days[i].quality);
     }
     writeFiguresRow(writer, "Total", totalOf(facts.days, facts.dayCount), totalQualityOf(facts));
-    write(writer, "</table>\n<p>Round trip: the median of the probes' echo replies (or of the handshakes where "
+    write(writer, "</table></div>\n<p>Round trip: the median of the probes' echo replies (or of the handshakes where "
                   "echo is dropped); lost: the share of echo requests never answered, while connected.</p>\n");
 }
 

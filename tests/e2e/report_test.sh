@@ -73,6 +73,24 @@ done <"$E2E_WORK/seeded"
 expect_eq "every outage of the month, with its side" "$(wc -l <"$E2E_WORK/seeded")" "$rows_ok"
 check "nothing from outside the page" bash -c '! grep -Eq "<script|https?://" "$1"' _ "$report"
 check "its note, the days and the hour profile" grep -q "Down time beyond the router by hour of the day" "$report"
+# Where a browser is installed: the page never scrolls sideways in a window
+# 640 or 500 pixels wide (200 % zoom of a window 1280 or 1000 wide), nor at
+# the width left on A4 by its margins (688) with the page's print type size.
+page_fits() {  # page_fits WIDTH [CSS]: the page's width against the window's
+    sed "s#</style>#${2:-}</style>#; s#</body>#<script>document.title = document.documentElement.scrollWidth + ' ' + document.documentElement.clientWidth</script></body>#" \
+        "$report" >"$E2E_WORK/fits.html"
+    local sizes
+    sizes=$(timeout 120 "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size="$1,900" \
+        --dump-dom "file://$E2E_WORK/fits.html" 2>/dev/null | sed -n 's#.*<title>\([0-9]*\) \([0-9]*\)</title>.*#\1 \2#p')
+    e2e_log "at $1 pixels: the page ${sizes% *} wide, the window ${sizes#* }"
+    [ -n "$sizes" ] && [ "${sizes% *}" -le "${sizes#* }" ]
+}
+browser=$(command -v chromium || command -v chromium-browser || true)
+if [ -n "$browser" ]; then
+    check "the page fits a window 640 wide" page_fits 640
+    check "and 500 wide" page_fits 500
+    check "and A4 printed" page_fits 688 'body{max-width:none;padding:0;font-size:9pt}.wide{overflow:visible}'
+fi
 # For the README: the page as a headless browser shows it where one is
 # installed; else the day strips, drawn by ImageMagick from the page's SVG.
 render_report() {
