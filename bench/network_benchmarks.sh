@@ -46,7 +46,7 @@
 #              ends; default interval, idle
 #   sleepy     COUNT runs behind a router that drops the first echo requests
 #              it gets (1 or 3, in turn), each with an outage past it: the
-#              cause shown, which must be the provider's
+#              cause shown, which must be the provider's; interval 10 s, idle
 #   ipv6       an IPv6-only network (NAT64, DNS64): COUNT pulls and returns of
 #              the cable, then COUNT outages past the router and their ends;
 #              interval 10 s, idle
@@ -406,7 +406,7 @@ sleepy)
             "$E2E_WORK/answers.log" "${FAR_ADDRESSES[@]}" 192.0.2.254
         responder=$LAST_PID
         rm -f "$APP_DIR/connection-log.csv"
-        start_measured ""
+        start_measured "ping_time_interval=10"  # idle: the outage found by the interval's probe
         watcher=$LAST_PID
         sleep 10
         t0=$(now_ms)
