@@ -17,7 +17,8 @@ enum BreakCause {
     NamesUnanswered,  // the hosts answer, their names are not answered
     SignInPage,       // a sign-in page is in the way
     InternetSilent,   // the hosts do not answer, and no router could be asked:
-                      // it never answers echo, or the route has no next hop
+                      // it answered none of the echo requests it was sent, or
+                      // the route has no next hop
     ProxyCut,         // the hosts do not answer, and the user's proxy answers
                       // for an internet it cannot reach
     ProxySignIn,      // the user's proxy asks for a sign-in that the user's own

@@ -159,14 +159,14 @@ struct Verdict {
 // What a probe's answer and findings show, in this order: no network; with
 // the hosts silent, the proxy's answer where one is set, then where the
 // silence comes from (a gateway known to answer that does not is the
-// router; one that answers, the provider; one that never answers echo, or
-// none at all, the internet), then a sign-in page if the web check, asked
-// for the provider or the internet, finds one; with the hosts answering, a
-// sign-in page the web check finds (while one is shown, an answer with no
-// opinion keeps it, three times at most and never across a change of
-// network), then names unanswered in two probes in a row. The gateway is
-// learned here too: up to three echo requests after each change of gateway
-// and once an hour while the hosts answer, nothing more.
+// router; one that answers, the provider; one not learned, learned as
+// silent, or none at all, the internet), then a sign-in page if the web
+// check, asked for the provider or the internet, finds one; with the hosts
+// answering, a sign-in page the web check finds (while one is shown, an
+// answer with no opinion keeps it, twice in a row at most and never across
+// a change of network), then names unanswered in two probes in a row. The
+// gateway is learned here too: up to three echo requests after each change
+// of gateway and once an hour while the hosts answer, nothing more.
 Verdict judgeProbe(const MonitorHooks& hooks, LinkState answer, MonitorState& state);
 
 // The first probe of the run; always reported, as the first state.
