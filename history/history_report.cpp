@@ -368,8 +368,9 @@ const char kStyle[] =
     "white-space:nowrap}\n"
     "td{white-space:nowrap}td.text,th.text{text-align:left}td.text{white-space:normal}\n"
     ".strips td:last-child{width:70%}.strip{display:block;width:100%;height:1em}\n"
-    ".legend span{display:inline-block;max-width:100%;margin-right:.8em}.legend i{display:inline-block;width:.9em;height:.9em;"
-    "vertical-align:-.1em;margin-right:.3em;border:1px solid #888}\n"
+    ".legend span{display:inline-block;max-width:100%;margin-right:.8em}"
+    ".legend i{display:inline-block;width:.9em;height:.9em;vertical-align:-.1em;margin-right:.3em;"
+    "border:1px solid #888}\n"
     ".note{border:1px solid #888;padding:.4em .6em}\n"
     ".hours svg{display:block;width:100%;height:9em}\n"
     // Ten columns of figures: smaller on a narrow window (or at 200 % zoom), and
@@ -377,7 +378,8 @@ const char kStyle[] =
     ".wide{overflow-x:auto}\n"
     "@media (max-width:50em){table{font-size:.85em}th,td{padding:.15em .2em}}\n"
     "@page{size:portrait;margin:14mm}\n"
-    "@media print{body{max-width:none;padding:0;font-size:9pt}.wide{overflow:visible}tr,svg{break-inside:avoid}h2{break-after:avoid}}\n"
+    "@media print{body{max-width:none;padding:0;font-size:9pt}.wide{overflow:visible}"
+    "tr,svg{break-inside:avoid}h2{break-after:avoid}}\n"
     "</style>\n";
 
 void writeHead(const TextWriter& writer, const HistoryFacts& facts)
@@ -444,8 +446,8 @@ void writeStrips(const TextWriter& writer, const HistoryFacts& facts)
 void writeFigures(const TextWriter& writer, const HistoryFacts& facts)
 {
     write(writer, "<h2>Figures</h2>\n<p>Hours watched count only the time Lintora ran: time not watched is "
-                  "neither up nor down.</p>\n<div class=\"wide\"><table>\n<tr><th>Day</th><th>Watched</th><th>Uptime</th>"
-                  "<th>Outages</th><th>Down</th><th>Longest</th><th>Outages beyond the router</th>"
+                  "neither up nor down.</p>\n<div class=\"wide\"><table>\n<tr><th>Day</th><th>Watched</th>"
+                  "<th>Uptime</th><th>Outages</th><th>Down</th><th>Longest</th><th>Outages beyond the router</th>"
                   "<th>Down beyond the router</th><th>Round trip</th><th>Lost</th></tr>\n");
     for (int i = 0; i < facts.dayCount; ++i) {
         char date[16];

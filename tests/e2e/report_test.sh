@@ -75,7 +75,7 @@ check "nothing from outside the page" bash -c '! grep -Eq "<script|https?://" "$
 check "its note, the days and the hour profile" grep -q "Down time beyond the router by hour of the day" "$report"
 # Where a browser is installed: the page never scrolls sideways in a window
 # 640 or 500 pixels wide (200 % zoom of a window 1280 or 1000 wide), nor at
-# the width left on A4 by its margins (688) with the page's print type size.
+# the width left on A4 by its margins (688) with the page's own print rules.
 page_fits() {  # page_fits WIDTH [CSS]: the page's width against the window's
     sed "s#</style>#${2:-}</style>#; s#</body>#<script>document.title = document.documentElement.scrollWidth + ' ' + document.documentElement.clientWidth</script></body>#" \
         "$report" >"$E2E_WORK/fits.html"
@@ -89,13 +89,12 @@ browser=$(command -v chromium || command -v chromium-browser || true)
 if [ -n "$browser" ]; then
     check "the page fits a window 640 wide" page_fits 640
     check "and 500 wide" page_fits 500
-    check "and A4 printed" page_fits 688 'body{max-width:none;padding:0;font-size:9pt}.wide{overflow:visible}'
+    check "and A4 printed" page_fits 688 "$(sed -n 's/^@media print{\(.*\)}$/\1/p' "$report")"
 fi
 # For the README: the page as a headless browser shows it where one is
 # installed; else the day strips, drawn by ImageMagick from the page's SVG.
 render_report() {
-    local browser shot=$LINTORA_SHOTS/report.png
-    browser=$(command -v chromium || command -v chromium-browser || true)
+    local shot=$LINTORA_SHOTS/report.png
     if [ -n "$browser" ]; then
         timeout 120 "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=820,1400 \
             --screenshot="$shot" "file://$1" >/dev/null 2>&1
